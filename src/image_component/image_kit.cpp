@@ -1,0 +1,185 @@
+// The Qt implementation of the image control.
+#include "image_component/image_component.h"
+#include "image_component/image_display.h"
+#include "image_component/image_loader.h"
+#include "image_component/qt_printer.h"
+
+#include <QFileDialog>
+#include <QImageReader>
+#include <QImageWriter>
+
+#include <cmath>
+#include <limits>
+
+namespace velmar::image_component {
+
+namespace {
+
+constexpr double kInchesPerMetre = 1.0 / 0.0254;
+
+// The file-dialog filter that lists every image type the readers know.
+QString imageFileFilter() {
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats()) {
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    }
+    return QStringLiteral("画像ﾌｧｲﾙ (%1)").arg(patterns.join(QLatin1Char(' ')));
+}
+
+// The image as it is saved: with the resolution the loaded file recorded.
+QImage withRecordedResolution(QImage image, RecordedResolution resolution) {
+    image.setDotsPerMeterX(static_cast<int>(std::nearbyint(resolution.x * kInchesPerMetre)));
+    image.setDotsPerMeterY(static_cast<int>(std::nearbyint(resolution.y * kInchesPerMetre)));
+    return image;
+}
+
+class QtImageFile final : public ImageFile {
+public:
+    QtImageFile(CurrentImage& image, QWidget& dialogParent)
+        : image_(image), dialogParent_(dialogParent) {}
+
+    bool OpenDialog() override {
+        if (platform::isHeadless()) {
+            platform::writeDiagnostic(
+                QStringLiteral("no display: the open-file dialog counts as cancelled"));
+            return false;
+        }
+        const QString chosen = QFileDialog::getOpenFileName(
+            &dialogParent_, QStringLiteral("画像ﾌｧｲﾙを開く"), path_, imageFileFilter());
+        if (chosen.isEmpty()) {
+            return false;
+        }
+        path_ = chosen;
+        return true;
+    }
+
+    bool Load(std::int32_t /*mode*/) override {
+        try {
+            image_.loaded = loadImage(path_);
+        } catch (const Error& error) {
+            image_ = CurrentImage{};
+            lastError_ = error.message();
+            return false;
+        }
+        lastHandle_ = lastHandle_ == std::numeric_limits<std::int32_t>::max() ? 1 : lastHandle_ + 1;
+        image_.handle = lastHandle_;
+        lastError_.clear();
+        return true;
+    }
+
+    bool Save(std::int32_t format, std::int32_t imageHandle) override {
+        if (imageHandle == 0 || imageHandle != image_.handle) {
+            lastError_ = QStringLiteral("保存する画像がありません");
+            return false;
+        }
+        QImageWriter writer(path_, format == kFormatJpeg ? "jpeg" : "bmp");
+        if (format != kFormatBitmap && format != kFormatJpeg) {
+            lastError_ = QStringLiteral("この形式では保存できません");
+            return false;
+        }
+        if (format == kFormatJpeg) {
+            writer.setQuality(jpegQuality_);
+        }
+        if (!writer.write(withRecordedResolution(image_.loaded.image, image_.loaded.resolution))) {
+            lastError_ = writer.errorString();
+            return false;
+        }
+        lastError_.clear();
+        return true;
+    }
+
+    void Path(const QString& path) override { path_ = path; }
+    [[nodiscard]] QString CurrentPath() const override { return path_; }
+    void JpegQuality(std::int32_t quality) override { jpegQuality_ = quality; }
+    [[nodiscard]] QString LastError() const override { return lastError_; }
+
+private:
+    CurrentImage& image_;
+    QWidget& dialogParent_;
+    QString path_;
+    QString lastError_;
+    std::int32_t jpegQuality_ = 75;
+    std::int32_t lastHandle_ = 0;
+};
+
+class QtImageEdit final : public ImageEdit {
+public:
+    explicit QtImageEdit(CurrentImage& image) : image_(image) {}
+
+    bool ConvertColorDepth(std::int32_t bitsPerPixel, std::int32_t /*mode*/,
+                           std::int32_t /*palette*/, std::int32_t /*threshold*/) override {
+        if (image_.handle == 0) {
+            return false;
+        }
+        switch (bitsPerPixel) {
+            case 24:
+                image_.loaded.image.convertTo(QImage::Format_RGB888);
+                return true;
+            case 8:
+                image_.loaded.image.convertTo(QImage::Format_Grayscale8);
+                return true;
+            default:
+                return false;
+        }
+    }
+
+private:
+    CurrentImage& image_;
+};
+
+// Bits per pixel of the colour information an image holds.
+std::int16_t bitsPerPixel(const QImage& image) {
+    switch (image.format()) {
+        case QImage::Format_Invalid:
+            return 0;
+        case QImage::Format_RGB32:
+        case QImage::Format_RGB888:
+        case QImage::Format_BGR888:
+        case QImage::Format_RGBX8888:
+            return 24;
+        default:
+            return static_cast<std::int16_t>(image.depth());
+    }
+}
+
+class ImageKit final : public ImageView {
+public:
+    ImageKit()
+        : display_(std::make_unique<ImageDisplay>()),
+          file_(image_, *display_),
+          printer_(image_, *display_),
+          edit_(image_) {}
+
+    bool Draw(std::int32_t /*mode*/) override {
+        display_->showImage(image_.handle != 0 ? image_.loaded.image : QImage());
+        return true;
+    }
+    bool PrepareImage() override { return image_.handle != 0; }
+    std::int32_t ImageHandle() override { return image_.handle; }
+    std::int32_t ResolutionX() override { return image_.loaded.resolution.x; }
+    std::int32_t ResolutionY() override { return image_.loaded.resolution.y; }
+    std::int32_t PixelWidth() override { return image_.loaded.image.width(); }
+    std::int32_t PixelHeight() override { return image_.loaded.image.height(); }
+    bool GrayFlag() override { return image_.handle != 0 && image_.loaded.image.isGrayscale(); }
+    std::int16_t BitDepth() override { return bitsPerPixel(image_.loaded.image); }
+
+    ImageFile& File() override { return file_; }
+    ImagePrinter& Printer() override { return printer_; }
+    ImageEdit& Edit() override { return edit_; }
+    QWidget& Widget() override { return *display_; }
+
+private:
+    CurrentImage image_;
+    std::unique_ptr<ImageDisplay> display_;
+    QtImageFile file_;
+    QtImagePrinter printer_;
+    QtImageEdit edit_;
+};
+
+}  // namespace
+
+void configureImageReaders() { QImageReader::setAllocationLimit(kImageAllocationLimitMiB); }
+
+std::unique_ptr<ImageView> makeImageKit() { return std::make_unique<ImageKit>(); }
+
+}  // namespace velmar::image_component

@@ -1,0 +1,43 @@
+// The printer-settings file: which printer, paper and orientation to print with.
+//
+//   [Printer]
+//   Name=PDF                 a CUPS destination, or PDF for the built-in PDF printer
+//   PaperSize=A4             a page size key as Qt names it
+//   Orientation=Portrait     or Landscape
+//   OutputFolder=/some/dir   PDF printer only; default: the folder of the settings file
+#pragma once
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QString>
+
+#include <optional>
+
+namespace velmar::image_component {
+
+// Name of the built-in printer that writes PDF files.
+inline constexpr auto kPdfPrinterName = "PDF";
+
+struct PrinterSettings {
+    QString name;  // empty: the system's default printer
+    std::optional<QPageSize> paper;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    QString outputFolder;  // empty: the folder of the settings file
+};
+
+// Reads the file; a missing file or missing keys give the defaults, unknown paper names
+// are ignored.
+[[nodiscard]] PrinterSettings readPrinterSettings(const QString& settingsFile);
+
+// Stores printer, paper and orientation, keeping the file's other keys. Throws
+// velmar::Error when the file cannot be written.
+void writePrinterSettings(const QString& settingsFile, const PrinterSettings& settings);
+
+// The folder the PDF printer writes into.
+[[nodiscard]] QString pdfOutputFolder(const QString& settingsFile,
+                                      const PrinterSettings& settings);
+
+// The page size whose key ("A4", "Letter", …) is given, if Qt knows one.
+[[nodiscard]] std::optional<QPageSize> pageSizeFromKey(const QString& key);
+
+}  // namespace velmar::image_component

@@ -1,0 +1,107 @@
+// Prints through QPrinter: CUPS destinations and the built-in PDF printer.
+#pragma once
+
+#include "image_component/image_component.h"
+#include "image_component/image_loader.h"
+#include "image_component/printer_settings.h"
+
+#include <QImage>
+#include <QMarginsF>
+#include <QRectF>
+#include <QSizeF>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QPrinter;
+class QWidget;
+
+namespace velmar::image_component {
+
+// Margins of the built-in PDF printer on every side, in millimetres.
+inline constexpr double kPdfMarginMm = 4.2;
+
+// The geometry of the page being printed, in millimetres.
+struct PageGeometry {
+    QSizeF paper;       // in the page's orientation
+    QMarginsF margins;  // the unprintable border
+};
+
+// The printable rectangle in tenths of a millimetre from the paper's top-left corner.
+struct TenthsRect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+[[nodiscard]] TenthsRect printableTenths(const PageGeometry& page);
+
+// The free name for a new PDF: "<name>.pdf", else "<name> (2).pdf", "<name> (3).pdf", …,
+// created empty and exclusively so that no other writer can take it.
+[[nodiscard]] QString createFreePdfFile(const QString& folder, const QString& documentName);
+
+class QtImagePrinter final : public ImagePrinter {
+public:
+    QtImagePrinter(const CurrentImage& image, QWidget& dialogParent);
+    ~QtImagePrinter() override;
+    QtImagePrinter(const QtImagePrinter&) = delete;
+    QtImagePrinter& operator=(const QtImagePrinter&) = delete;
+    QtImagePrinter(QtImagePrinter&&) = delete;
+    QtImagePrinter& operator=(QtImagePrinter&&) = delete;
+
+    void SettingsFile(const QString& path) override;
+    bool CheckReady(std::int32_t mode) override;
+    void DialogMode(std::int32_t mode) override;
+    void DialogFlags(std::int32_t flags) override;
+    void DialogExtra(std::int32_t extra) override;
+    bool PrintDialog() override;
+    bool SetupDialog() override;
+    void DocumentName(const QString& name) override;
+    bool BeginDocument() override;
+    bool BeginPage() override;
+    std::int32_t DeviceContext() override;
+    bool PrintableArea(std::int32_t deviceContext, std::int32_t& left, std::int32_t& top,
+                       std::int32_t& right, std::int32_t& bottom, std::int32_t& extra1,
+                       std::int32_t& extra2, std::int32_t mode) override;
+    bool DrawImage(std::int32_t deviceContext, std::int32_t imageHandle, std::int32_t x,
+                   std::int32_t y, std::int32_t width, std::int32_t height,
+                   std::int32_t sourceWidth, std::int32_t sourceHeight,
+                   std::int32_t mode) override;
+    bool EndPage() override;
+    bool EndDocument() override;
+    void AbortDocument() override;
+    bool Close() override;
+
+private:
+    // One image placed on a page, in tenths of a millimetre from the printable origin.
+    struct Placement {
+        QImage image;
+        QRectF tenths;
+    };
+    using Page = std::vector<Placement>;
+
+    [[nodiscard]] bool configureFromSettings();
+    void configurePdf(const PrinterSettings& settings);
+    void configureNative(const QString& printerName, const PrinterSettings& settings);
+    [[nodiscard]] bool runDialog(const QString& title, int disabledOptions);
+    void saveChoice() const;
+    [[nodiscard]] PageGeometry pageGeometry() const;
+    void checkSurface(std::int32_t deviceContext) const;
+    void render(const std::vector<Page>& pages);
+    void renderPage(class QPainter& painter, const Page& page) const;
+
+    const CurrentImage& image_;
+    QWidget& dialogParent_;
+    QString settingsFile_;
+    QString documentName_;
+    std::int32_t dialogFlags_ = 0;
+    std::unique_ptr<QPrinter> printer_;
+    bool printsToPdf_ = false;
+    QString pdfFolder_;
+    std::optional<std::vector<Page>> document_;
+    std::int32_t surface_ = 0;
+    std::int32_t lastSurface_ = 0;
+};
+
+}  // namespace velmar::image_component

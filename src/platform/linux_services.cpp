@@ -1,0 +1,127 @@
+// The Linux (freedesktop) implementations of the platform services.
+#include "platform/message_box_impl.h"
+#include "platform/platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStringList>
+
+namespace velmar::platform {
+
+namespace {
+
+class LinuxProcess final : public Process {
+public:
+    [[nodiscard]] QString executableFilePath() const override {
+        return QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
+    }
+    [[nodiscard]] QString argumentText() const override {
+        return QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
+    }
+};
+
+bool containsWildcard(const QString& name) {
+    return name.contains(QLatin1Char('*')) || name.contains(QLatin1Char('?'));
+}
+
+// Matches a name against a pattern of '*' (any run of characters) and '?' (any one
+// character); every other character stands for itself.
+bool matchesWildcard(QStringView name, QStringView pattern) {
+    qsizetype n = 0;
+    qsizetype p = 0;
+    qsizetype starAt = -1;
+    qsizetype nameAtStar = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == QLatin1Char('?') || pattern[p] == name[n])) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
+            starAt = p++;
+            nameAtStar = n;
+        } else if (starAt >= 0) {
+            p = starAt + 1;
+            n = ++nameAtStar;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == QLatin1Char('*')) {
+        ++p;
+    }
+    return p == pattern.size();
+}
+
+// A regular file whose name does not mark it hidden.
+bool isNormalFile(const QFileInfo& info) {
+    return info.isFile() && !info.fileName().startsWith(QLatin1Char('.'));
+}
+
+class LinuxDirectoryLookup final : public DirectoryLookup {
+public:
+    [[nodiscard]] bool hasNormalEntry(const QString& path) const override {
+        const QFileInfo info(path);
+        const QString name = info.fileName();
+        if (name.isEmpty()) {
+            return false;
+        }
+        if (!containsWildcard(name)) {
+            return isNormalFile(info);
+        }
+        const QDir folder(info.path());
+        const QFileInfoList entries =
+            folder.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::NoSort);
+        return std::any_of(entries.cbegin(), entries.cend(), [&name](const QFileInfo& entry) {
+            return isNormalFile(entry) && matchesWildcard(entry.fileName(), name);
+        });
+    }
+};
+
+// $XDG_DATA_HOME when it is set to an absolute path, else ~/.local/share.
+QString dataHome() {
+    const QString configured = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!configured.isEmpty() && QDir::isAbsolutePath(configured)) {
+        return QDir::cleanPath(configured);
+    }
+    return QDir::cleanPath(QDir::homePath() + QLatin1String("/.local/share"));
+}
+
+class LinuxSpecialFolders final : public SpecialFolders {
+public:
+    [[nodiscard]] QString path(int folderId) const override {
+        switch (folderId) {
+            case kFolderAppData:
+                return dataHome();
+            case kFolderDocuments:
+                return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+            case kFolderSendTo:
+                return dataHome() + QLatin1String("/applications");
+            default:
+                return {};
+        }
+    }
+};
+
+}  // namespace
+
+NativeServices::NativeServices()
+    : process_(std::make_unique<LinuxProcess>()),
+      lookup_(std::make_unique<LinuxDirectoryLookup>()),
+      messages_(std::make_unique<QtMessageBox>()),
+      folders_(std::make_unique<LinuxSpecialFolders>()) {}
+
+NativeServices::~NativeServices() = default;
+
+Services NativeServices::services() const {
+    return Services{*process_, *lookup_, *messages_, *folders_};
+}
+
+void selectHeadlessPlatformWhenNoDisplay() {
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
+}  // namespace velmar::platform

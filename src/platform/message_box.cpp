@@ -1,0 +1,28 @@
+#include "platform/message_box_impl.h"
+
+#include <QMessageBox>
+
+namespace velmar::platform {
+
+namespace {
+
+// Message texts separate their lines with a lone CR; Qt's labels break lines at LF.
+QString withLineFeeds(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+}  // namespace
+
+void QtMessageBox::show(const QString& text) {
+    if (isHeadless()) {
+        writeDiagnostic(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QLatin1String(kAppTitle), withLineFeeds(text),
+                    QMessageBox::Ok);
+    box.exec();
+}
+
+}  // namespace velmar::platform

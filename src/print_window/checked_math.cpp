@@ -1,0 +1,42 @@
+#include "print_window/checked_math.h"
+
+#include "platform/platform.h"
+
+#include <cmath>
+#include <limits>
+
+namespace velmar::print_window {
+
+namespace {
+
+[[noreturn]] void overflow() { throw Error(QStringLiteral("ｵｰﾊﾞｰﾌﾛｰしました")); }
+
+template <typename Integer>
+Integer toInteger(double value) {
+    const double rounded = roundHalfEven(value);
+    if (std::isnan(rounded) || rounded < std::numeric_limits<Integer>::min() ||
+        rounded > std::numeric_limits<Integer>::max()) {
+        overflow();
+    }
+    return static_cast<Integer>(rounded);
+}
+
+}  // namespace
+
+// std::nearbyint rounds in the current rounding mode, which the program never changes
+// from round-to-nearest-even.
+double roundHalfEven(double value) { return std::nearbyint(value); }
+
+std::int32_t toInt32(double value) { return toInteger<std::int32_t>(value); }
+
+std::int16_t toInt16(double value) { return toInteger<std::int16_t>(value); }
+
+std::int32_t subtractChecked(std::int32_t a, std::int32_t b) {
+    std::int32_t difference = 0;
+    if (__builtin_sub_overflow(a, b, &difference)) {
+        overflow();
+    }
+    return difference;
+}
+
+}  // namespace velmar::print_window

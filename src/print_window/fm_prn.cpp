@@ -1,0 +1,226 @@
+#include "print_window/print_job.h"
+#include "print_window/print_window.h"
+#include "print_window/startup.h"
+#include "user_data/user_data.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <exception>
+#include <utility>
+
+namespace velmar::print_window {
+
+namespace {
+
+constexpr auto kPrinterSettingsFile = "IkPrn.Ik";
+
+QIcon programIcon() {
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/velmar-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/icons/velmar-32.png"), QSize(32, 32));
+    return icon;
+}
+
+}  // namespace
+
+fmPrn::fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg)
+    : services_(services), client_(new QWidget(this)), ikImg_(std::move(ikImg)) {
+    setWindowTitle(QString::fromUtf8(kCaption));
+    setWindowIcon(programIcon());
+    setCentralWidget(client_);
+    ikImg_->Widget().setParent(client_);
+    client_->installEventFilter(this);
+    buildMenus();
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+}
+
+// The control goes first, while the window that hosts its widget still exists.
+fmPrn::~fmPrn() { ikImg_.reset(); }
+
+void fmPrn::Form_Load() {
+    if (!guarded([this] { startUp(); })) {
+        exitStatus_ = 1;
+        Unload();
+    }
+}
+
+void fmPrn::startUp() {
+    user_data::Usr& state = user_data::usr();
+    state.sExeName = exeNameFrom(
+        platform::executableBaseName(services_.process.executableFilePath()));
+    user_data::chooseUserDataFolder(services_.folders);
+    nBackUpMode_ = kNoBackUp;
+    ikImg_->Printer().SettingsFile(state.sUserDataFolder + QLatin1String(kPrinterSettingsFile));
+    const QString path = pathFromArguments(services_.process.argumentText());
+    setBackUpChecks();
+    if (path.isEmpty() || !services_.lookup.hasNormalEntry(path)) {
+        return;
+    }
+    printOnly(path);
+}
+
+void fmPrn::printOnly(const QString& path) {
+    image_component::ImageFile& file = ikImg_->File();
+    file.Path(path);
+    if (!file.Load(0)) {
+        // A file that cannot be read is said so, and nothing is printed.
+        exitStatus_ = 1;
+        services_.messages.show(QStringLiteral("画像ﾌｧｲﾙ ") + path +
+                                QStringLiteral(" を読み込めませんでした") + QLatin1Char('\r') +
+                                file.LastError());
+        Unload();
+        return;
+    }
+    PrintImg(*ikImg_);
+    Unload();
+}
+
+void fmPrn::Unload() {
+    if (!unloaded_) {
+        close();
+    }
+}
+
+void fmPrn::closeEvent(QCloseEvent* event) {
+    if (!unloaded_) {
+        unloaded_ = true;
+        guarded([this] { Form_Unload(); });
+    }
+    event->accept();
+}
+
+// Shut-down: nothing is kept between runs yet; the settings document will be saved here.
+void fmPrn::Form_Unload() {}
+
+bool fmPrn::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == client_ && event->type() == QEvent::Resize) {
+        guarded([this] { Form_Resize(); });
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void fmPrn::Form_Resize() {
+    if (isMinimized()) {
+        return;
+    }
+    ikImg_->Widget().setGeometry(0, 0, client_->width(), client_->height());
+}
+
+QAction* fmPrn::addCommand(QMenu& menu, const QString& caption,
+                           void (fmPrn::*handler)(std::int16_t), std::int16_t index) {
+    QAction* action = menu.addAction(caption);
+    connect(action, &QAction::triggered, this,
+            [this, handler, index] { guarded([this, handler, index] { (this->*handler)(index); }); });
+    return action;
+}
+
+void fmPrn::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ"));
+    file->setObjectName(QStringLiteral("mnJb_0"));
+    const auto fileCommand = [this, file](const QString& caption, std::int16_t index) {
+        addCommand(*file, caption, &fmPrn::mnFile_Click, index)
+            ->setObjectName(QStringLiteral("mnFile_%1").arg(index));
+    };
+    fileCommand(QStringLiteral("画像ﾌｧｲﾙを開く"), 0);
+    fileCommand(QStringLiteral("ﾌﾟﾘﾝﾀ設定"), 1);
+    fileCommand(QStringLiteral("印刷"), 2);
+    file->addSeparator();
+
+    QMenu* backUp = file->addMenu(QStringLiteral("印刷時のﾊﾞｯｸｱｯﾌﾟ"));
+    backUp->setObjectName(QStringLiteral("mnFile_4"));
+    const auto backUpCommand = [this, backUp](const QString& caption, std::int16_t index) {
+        QAction* action = addCommand(*backUp, caption, &fmPrn::mnBackUp_Click, index);
+        action->setObjectName(QStringLiteral("mnBackUp_%1").arg(index));
+        action->setCheckable(true);
+        mnBackUp_.at(static_cast<std::size_t>(index)) = action;
+    };
+    backUpCommand(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟを作成する(bmp)"), 0);
+    backUpCommand(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟを作成する(jpg)"), 1);
+    backUp->addSeparator();
+    backUpCommand(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ不要"), 3);
+    mnBackUp_.at(3)->setChecked(true);
+
+    fileCommand(QStringLiteral("「送る」にｼｮｰﾄｶｯﾄ作成"), 5);
+    file->addSeparator();
+    fileCommand(QStringLiteral("終了"), 7);
+
+    QAction* help = menuBar()->addAction(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    help->setObjectName(QStringLiteral("mnJb_1"));
+    connect(help, &QAction::triggered, this, [this] { guarded([this] { mnJb_Click(1); }); });
+}
+
+// The help page comes with the shell integration; the File entry only opens its menu.
+void fmPrn::mnJb_Click(std::int16_t /*index*/) {}
+
+void fmPrn::mnFile_Click(std::int16_t index) {
+    switch (index) {
+        case 0:
+            openImage();
+            break;
+        case 1:
+            ikImg_->Printer().SetupDialog();
+            break;
+        case 2:
+            PrintImg(*ikImg_);
+            break;
+        case 7:
+            Unload();
+            break;
+        default:
+            break;
+    }
+}
+
+void fmPrn::mnBackUp_Click(std::int16_t index) {
+    switch (index) {
+        case 0:
+            nBackUpMode_ = kBitmapBackUp;
+            break;
+        case 1:
+            nBackUpMode_ = kJpegBackUp;
+            break;
+        default:
+            nBackUpMode_ = kNoBackUp;
+            break;
+    }
+    setBackUpChecks();
+}
+
+void fmPrn::openImage() {
+    if (!ikImg_->File().OpenDialog()) {
+        return;
+    }
+    ikImg_->File().Load(0);
+    ikImg_->Draw(1);
+}
+
+void fmPrn::setBackUpChecks() {
+    mnBackUp_.at(0)->setChecked(nBackUpMode_ == kBitmapBackUp);
+    mnBackUp_.at(1)->setChecked(nBackUpMode_ == kJpegBackUp);
+    mnBackUp_.at(3)->setChecked(nBackUpMode_ == kNoBackUp);
+}
+
+bool fmPrn::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+        return true;
+    } catch (const std::exception& error) {
+        reportError(QString::fromStdString(error.what()));
+    } catch (...) {
+        reportError(QStringLiteral("不明なｴﾗｰ"));
+    }
+    return false;
+}
+
+void fmPrn::reportError(const QString& what) {
+    // Without a display the message box itself writes to standard error.
+    if (!platform::isHeadless()) {
+        platform::writeDiagnostic(QStringLiteral("error: ") + what);
+    }
+    services_.messages.show(QStringLiteral("ｴﾗｰが発生しました") + QLatin1Char('\r') + what);
+}
+
+}  // namespace velmar::print_window

@@ -1,0 +1,117 @@
+#include "print_window/print_job.h"
+
+#include "print_window/checked_math.h"
+
+namespace velmar::print_window {
+
+namespace {
+
+constexpr std::int32_t kTenthsPerInch = 254;
+constexpr std::int32_t kAssumedResolution = 72;
+
+using image_component::ImagePrinter;
+using image_component::ImageView;
+
+// Width and height in tenths of a millimetre.
+struct Extent {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+std::int32_t resolutionOrAssumed(std::int32_t recorded) {
+    return recorded == 0 ? kAssumedResolution : recorded;
+}
+
+// The physical length of a run of pixels. A length that rounds to nothing is printed
+// at the smallest unit, so that later ratios never divide by zero.
+std::int32_t physicalTenths(std::int32_t pixels, std::int32_t dotsPerInch) {
+    const std::int32_t tenths =
+        toInt32(static_cast<double>(pixels) / static_cast<double>(dotsPerInch) * kTenthsPerInch);
+    return tenths == 0 ? 1 : tenths;
+}
+
+Extent physicalExtent(ImageView& ikImg) {
+    const std::int32_t resolutionX = resolutionOrAssumed(ikImg.ResolutionX());
+    const std::int32_t resolutionY = resolutionOrAssumed(ikImg.ResolutionY());
+    const std::int32_t width = physicalTenths(ikImg.PixelWidth(), resolutionX);
+    const std::int32_t height = physicalTenths(ikImg.PixelHeight(), resolutionY);
+    return Extent{width, height};
+}
+
+// Ratio of a printable length to an image length, kept in single precision.
+float ratio(std::int32_t printable, std::int32_t length) {
+    return static_cast<float>(static_cast<double>(printable) / static_cast<double>(length));
+}
+
+// Shrinks the extent uniformly into the printable extent; an image that fits, or a
+// printable area that is empty or inverted, keeps its size.
+Extent fitted(Extent image, Extent printable) {
+    const float ratioWidth = ratio(printable.width, image.width);
+    const float ratioHeight = ratio(printable.height, image.height);
+    const float shrink = ratioHeight < ratioWidth ? ratioHeight : ratioWidth;
+    if (shrink <= 0.0F || shrink >= 1.0F) {
+        return image;
+    }
+    const auto scaled = [shrink](std::int32_t length) {
+        return toInt32(static_cast<double>(shrink) * static_cast<double>(length));
+    };
+    return Extent{scaled(image.width), scaled(image.height)};
+}
+
+// True when the printer is ready or the user confirmed the print dialog.
+bool printerChosen(ImagePrinter& printer) {
+    if (printer.CheckReady(1)) {
+        return true;
+    }
+    printer.DialogMode(1);
+    printer.DialogFlags(kPrintDialogFlags);
+    printer.DialogExtra(0);
+    return printer.PrintDialog();
+}
+
+Extent printableExtent(ImagePrinter& printer) {
+    const std::int32_t surface = printer.DeviceContext();
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+    std::int32_t reserved1 = 0;
+    std::int32_t reserved2 = 0;
+    printer.PrintableArea(surface, left, top, right, bottom, reserved1, reserved2, 1);
+    return Extent{subtractChecked(right, left), subtractChecked(bottom, top)};
+}
+
+void printPage(ImageView& ikImg, ImagePrinter& printer, Extent physical) {
+    printer.DocumentName(QString::fromLatin1(kDocumentName));
+    printer.BeginDocument();
+    printer.BeginPage();
+    const Extent drawn = fitted(physical, printableExtent(printer));
+    printer.DrawImage(printer.DeviceContext(), ikImg.ImageHandle(), 0, 0, drawn.width,
+                      drawn.height, -1, -1, 1);
+    printer.EndPage();
+    printer.EndDocument();
+    printer.Close();
+}
+
+}  // namespace
+
+void PrintImg(ImageView& ikImg) {
+    if (ikImg.ImageHandle() == 0) {
+        return;
+    }
+    ikImg.PrepareImage();
+    const Extent physical = physicalExtent(ikImg);
+    ImagePrinter& printer = ikImg.Printer();
+    if (!printerChosen(printer)) {
+        return;
+    }
+    try {
+        printPage(ikImg, printer, physical);
+    } catch (...) {
+        // Nothing of a document that failed half-way may reach the printer.
+        printer.AbortDocument();
+        throw;
+    }
+}
+
+}  // namespace velmar::print_window

@@ -1,0 +1,87 @@
+// The program's only window, its start-up and shut-down, and the program's run.
+#pragma once
+
+#include "image_component/image_component.h"
+#include "platform/platform.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QAction;
+
+namespace velmar::print_window {
+
+// Caption of the window and the size of its client area below the menu bar.
+inline constexpr auto kCaption = "ﾌﾟﾘﾝﾄ";
+inline constexpr int kClientWidth = 399;
+inline constexpr int kClientHeight = 303;
+
+// Backup modes.
+inline constexpr std::int16_t kNoBackUp = 0;
+inline constexpr std::int16_t kBitmapBackUp = 1;
+inline constexpr std::int16_t kJpegBackUp = 2;
+
+class fmPrn final : public QMainWindow {
+    Q_OBJECT
+public:
+    fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg);
+    ~fmPrn() override;
+    fmPrn(const fmPrn&) = delete;
+    fmPrn& operator=(const fmPrn&) = delete;
+    fmPrn(fmPrn&&) = delete;
+    fmPrn& operator=(fmPrn&&) = delete;
+
+    // Start-up. With an existing file on the command line it prints it and unloads the
+    // window before it was ever shown; otherwise the window is left to be shown.
+    void Form_Load();
+    // Closes the window; shut-down runs once.
+    void Unload();
+
+    [[nodiscard]] bool isUnloaded() const { return unloaded_; }
+    // 0 when the run did what was asked or the user cancelled; 1 when an error stopped it.
+    [[nodiscard]] int exitStatus() const { return exitStatus_; }
+    [[nodiscard]] std::int16_t nBackUpMode() const { return nBackUpMode_; }
+    [[nodiscard]] image_component::ImageView& ikImg() { return *ikImg_; }
+    // The client area below the menu bar, which the image control fills.
+    [[nodiscard]] QWidget& clientArea() { return *client_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void startUp();
+    void printOnly(const QString& path);
+    void Form_Unload();
+    void Form_Resize();
+    void buildMenus();
+    QAction* addCommand(class QMenu& menu, const QString& caption,
+                        void (fmPrn::*handler)(std::int16_t), std::int16_t index);
+    void mnJb_Click(std::int16_t index);
+    void mnFile_Click(std::int16_t index);
+    void mnBackUp_Click(std::int16_t index);
+    void openImage();
+    void setBackUpChecks();
+    // Runs a handler; an error that escapes it is reported and never ends the program
+    // abruptly. Returns false when the handler failed.
+    bool guarded(const std::function<void()>& handler);
+    void reportError(const QString& what);
+
+    platform::Services services_;
+    QWidget* client_ = nullptr;  // owned by the window
+    std::unique_ptr<image_component::ImageView> ikImg_;
+    std::array<QAction*, 4> mnBackUp_{};
+    std::int16_t nBackUpMode_ = kNoBackUp;
+    bool unloaded_ = false;
+    int exitStatus_ = 0;
+};
+
+// Runs the program: start-up, then the window until it closes. Returns the exit status.
+[[nodiscard]] int run(const platform::Services& services);
+
+}  // namespace velmar::print_window

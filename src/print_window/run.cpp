@@ -1,0 +1,24 @@
+#include "print_window/print_window.h"
+
+#include <QApplication>
+
+namespace velmar::print_window {
+
+int run(const platform::Services& services) {
+    image_component::configureImageReaders();
+    fmPrn window(services, image_component::makeImageKit());
+    window.Form_Load();
+    if (window.isUnloaded()) {
+        return window.exitStatus();
+    }
+    if (platform::isHeadless()) {
+        platform::writeDiagnostic(QStringLiteral("no display to show the window on"));
+        window.Unload();
+        return window.exitStatus();
+    }
+    window.show();
+    QApplication::exec();
+    return window.exitStatus();
+}
+
+}  // namespace velmar::print_window

@@ -1,0 +1,36 @@
+// A fresh home folder for one test: HOME and the XDG folders point into a temporary
+// folder until the object goes away.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <map>
+#include <string>
+
+namespace velmar::test {
+
+class TempHome {
+public:
+    TempHome();
+    ~TempHome();
+    TempHome(const TempHome&) = delete;
+    TempHome& operator=(const TempHome&) = delete;
+    TempHome(TempHome&&) = delete;
+    TempHome& operator=(TempHome&&) = delete;
+
+    [[nodiscard]] QString path() const { return dir_.path(); }
+    [[nodiscard]] QString filePath(const QString& name) const { return dir_.filePath(name); }
+    [[nodiscard]] QString dataHome() const { return filePath(QStringLiteral("data")); }
+    [[nodiscard]] QString configHome() const { return filePath(QStringLiteral("config")); }
+
+private:
+    QTemporaryDir dir_;
+    std::map<std::string, QByteArray> saved_;
+};
+
+// Writes a file, creating its folder; fails the test when it cannot.
+void writeFile(const QString& path, const QByteArray& bytes);
+
+}  // namespace velmar::test

@@ -1,0 +1,24 @@
+// Runs the tests with a Qt application on the offscreen platform, in a home folder of
+// their own and with no way to reach the machine's printers.
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char* argv[]) {
+    const QTemporaryDir isolated;
+    if (!isolated.isValid()) {
+        return 2;
+    }
+    for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
+        qputenv(variable, QDir(isolated.path()).filePath(QString::fromLatin1(variable)).toUtf8());
+    }
+    qputenv("CUPS_SERVER", QDir(isolated.path()).filePath(QStringLiteral("no-cups.sock")).toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    testing::InitGoogleTest(&argc, argv);
+    const QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
