@@ -25,7 +25,7 @@ inline constexpr std::int32_t kDialogHidePrintToFile = 0x00100000;
 
 // Loading and saving the image at the path that Path() holds.
 class ImageFile {
-public:
+  public:
     virtual ~ImageFile() = default;
     // Asks the user for an image file; true when one was chosen (it becomes the path).
     virtual bool OpenDialog() = 0;
@@ -47,7 +47,7 @@ public:
 // Lengths are tenths of a millimetre; (0, 0) of DrawImage is the top-left corner of the
 // printable area.
 class ImagePrinter {
-public:
+  public:
     virtual ~ImagePrinter() = default;
     // The printer-settings file; it may not exist yet.
     virtual void SettingsFile(const QString& path) = 0;
@@ -69,10 +69,9 @@ public:
     [[nodiscard]] virtual std::int32_t DeviceContext() = 0;
     // The printable rectangle of the page in tenths of a millimetre from the paper's
     // top-left corner. extra1 and extra2 are reserved and left as they are.
-    virtual bool PrintableArea(std::int32_t deviceContext, std::int32_t& left,
-                               std::int32_t& top, std::int32_t& right, std::int32_t& bottom,
-                               std::int32_t& extra1, std::int32_t& extra2,
-                               std::int32_t mode) = 0;
+    virtual bool PrintableArea(std::int32_t deviceContext, std::int32_t& left, std::int32_t& top,
+                               std::int32_t& right, std::int32_t& bottom, std::int32_t& extra1,
+                               std::int32_t& extra2, std::int32_t mode) = 0;
     // Draws the image at x, y (from the printable area's top-left corner) with width and
     // height, all in tenths of a millimetre.
     virtual bool DrawImage(std::int32_t deviceContext, std::int32_t imageHandle, std::int32_t x,
@@ -90,7 +89,7 @@ public:
 
 // Changes to the loaded image.
 class ImageEdit {
-public:
+  public:
     virtual ~ImageEdit() = default;
     virtual bool ConvertColorDepth(std::int32_t bitsPerPixel, std::int32_t mode,
                                    std::int32_t palette, std::int32_t threshold) = 0;
@@ -98,7 +97,7 @@ public:
 
 // The image control itself: the loaded image, its display and its sub-objects.
 class ImageView {
-public:
+  public:
     virtual ~ImageView() = default;
     // Shows the loaded image in the control's widget.
     virtual bool Draw(std::int32_t mode) = 0;

@@ -8,16 +8,16 @@ namespace velmar::image_component {
 
 class ImageDisplay final : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ImageDisplay(QWidget* parent = nullptr);
 
     void showImage(const QImage& image);
     [[nodiscard]] const QImage& shownImage() const { return shown_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     QImage shown_;
 };
 

@@ -34,7 +34,7 @@ QImage withRecordedResolution(QImage image, RecordedResolution resolution) {
 }
 
 class QtImageFile final : public ImageFile {
-public:
+  public:
     QtImageFile(CurrentImage& image, QWidget& dialogParent)
         : image_(image), dialogParent_(dialogParent) {}
 
@@ -93,7 +93,7 @@ public:
     void JpegQuality(std::int32_t quality) override { jpegQuality_ = quality; }
     [[nodiscard]] QString LastError() const override { return lastError_; }
 
-private:
+  private:
     CurrentImage& image_;
     QWidget& dialogParent_;
     QString path_;
@@ -103,7 +103,7 @@ private:
 };
 
 class QtImageEdit final : public ImageEdit {
-public:
+  public:
     explicit QtImageEdit(CurrentImage& image) : image_(image) {}
 
     bool ConvertColorDepth(std::int32_t bitsPerPixel, std::int32_t /*mode*/,
@@ -123,7 +123,7 @@ public:
         }
     }
 
-private:
+  private:
     CurrentImage& image_;
 };
 
@@ -143,7 +143,7 @@ std::int16_t bitsPerPixel(const QImage& image) {
 }
 
 class ImageKit final : public ImageView {
-public:
+  public:
     ImageKit()
         : display_(std::make_unique<ImageDisplay>()),
           file_(image_, *display_),
@@ -168,7 +168,7 @@ public:
     ImageEdit& Edit() override { return edit_; }
     QWidget& Widget() override { return *display_; }
 
-private:
+  private:
     CurrentImage image_;
     std::unique_ptr<ImageDisplay> display_;
     QtImageFile file_;
@@ -178,8 +178,12 @@ private:
 
 }  // namespace
 
-void configureImageReaders() { QImageReader::setAllocationLimit(kImageAllocationLimitMiB); }
+void configureImageReaders() {
+    QImageReader::setAllocationLimit(kImageAllocationLimitMiB);
+}
 
-std::unique_ptr<ImageView> makeImageKit() { return std::make_unique<ImageKit>(); }
+std::unique_ptr<ImageView> makeImageKit() {
+    return std::make_unique<ImageKit>();
+}
 
 }  // namespace velmar::image_component

@@ -34,8 +34,7 @@ struct PrinterSettings {
 void writePrinterSettings(const QString& settingsFile, const PrinterSettings& settings);
 
 // The folder the PDF printer writes into.
-[[nodiscard]] QString pdfOutputFolder(const QString& settingsFile,
-                                      const PrinterSettings& settings);
+[[nodiscard]] QString pdfOutputFolder(const QString& settingsFile, const PrinterSettings& settings);
 
 // The page size whose key ("A4", "Letter", …) is given, if Qt knows one.
 [[nodiscard]] std::optional<QPageSize> pageSizeFromKey(const QString& key);

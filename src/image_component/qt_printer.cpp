@@ -26,10 +26,9 @@ std::int32_t toTenths(double millimetres) {
 
 // The dialog options that stay available under the given print-dialog flags.
 QAbstractPrintDialog::PrintDialogOptions dialogOptions(std::int32_t flags) {
-    QAbstractPrintDialog::PrintDialogOptions options(QAbstractPrintDialog::PrintToFile |
-                                                     QAbstractPrintDialog::PrintSelection |
-                                                     QAbstractPrintDialog::PrintPageRange |
-                                                     QAbstractPrintDialog::PrintShowPageSize);
+    QAbstractPrintDialog::PrintDialogOptions options(
+        QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintSelection |
+        QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
     if ((flags & kDialogHidePrintToFile) != 0) {
         options.setFlag(QAbstractPrintDialog::PrintToFile, false);
     }
@@ -94,13 +93,19 @@ QtImagePrinter::QtImagePrinter(const CurrentImage& image, QWidget& dialogParent)
 
 QtImagePrinter::~QtImagePrinter() = default;
 
-void QtImagePrinter::SettingsFile(const QString& path) { settingsFile_ = path; }
+void QtImagePrinter::SettingsFile(const QString& path) {
+    settingsFile_ = path;
+}
 
-bool QtImagePrinter::CheckReady(std::int32_t /*mode*/) { return configureFromSettings(); }
+bool QtImagePrinter::CheckReady(std::int32_t /*mode*/) {
+    return configureFromSettings();
+}
 
 void QtImagePrinter::DialogMode(std::int32_t /*mode*/) {}
 
-void QtImagePrinter::DialogFlags(std::int32_t flags) { dialogFlags_ = flags; }
+void QtImagePrinter::DialogFlags(std::int32_t flags) {
+    dialogFlags_ = flags;
+}
 
 void QtImagePrinter::DialogExtra(std::int32_t /*extra*/) {}
 
@@ -113,7 +118,9 @@ bool QtImagePrinter::SetupDialog() {
                      kDialogHidePrintToFile | kDialogNoPageNumbers | kDialogNoSelection);
 }
 
-void QtImagePrinter::DocumentName(const QString& name) { documentName_ = name; }
+void QtImagePrinter::DocumentName(const QString& name) {
+    documentName_ = name;
+}
 
 bool QtImagePrinter::BeginDocument() {
     if (!printer_) {
@@ -134,7 +141,9 @@ bool QtImagePrinter::BeginPage() {
     return true;
 }
 
-std::int32_t QtImagePrinter::DeviceContext() { return surface_; }
+std::int32_t QtImagePrinter::DeviceContext() {
+    return surface_;
+}
 
 bool QtImagePrinter::PrintableArea(std::int32_t deviceContext, std::int32_t& left,
                                    std::int32_t& top, std::int32_t& right, std::int32_t& bottom,
@@ -149,10 +158,10 @@ bool QtImagePrinter::PrintableArea(std::int32_t deviceContext, std::int32_t& lef
     return true;
 }
 
-bool QtImagePrinter::DrawImage(std::int32_t deviceContext, std::int32_t imageHandle,
-                               std::int32_t x, std::int32_t y, std::int32_t width,
-                               std::int32_t height, std::int32_t /*sourceWidth*/,
-                               std::int32_t /*sourceHeight*/, std::int32_t /*mode*/) {
+bool QtImagePrinter::DrawImage(std::int32_t deviceContext, std::int32_t imageHandle, std::int32_t x,
+                               std::int32_t y, std::int32_t width, std::int32_t height,
+                               std::int32_t /*sourceWidth*/, std::int32_t /*sourceHeight*/,
+                               std::int32_t /*mode*/) {
     checkSurface(deviceContext);
     if (imageHandle == 0 || imageHandle != image_.handle) {
         throw Error(QStringLiteral("印刷する画像がありません"));
@@ -160,8 +169,7 @@ bool QtImagePrinter::DrawImage(std::int32_t deviceContext, std::int32_t imageHan
     if (width <= 0 || height <= 0) {
         return false;
     }
-    document_->back().push_back(
-        Placement{image_.loaded.image, QRectF(x, y, width, height)});
+    document_->back().push_back(Placement{image_.loaded.image, QRectF(x, y, width, height)});
     return true;
 }
 
@@ -230,8 +238,7 @@ void QtImagePrinter::configurePdf(const PrinterSettings& settings) {
     pdfFolder_ = pdfOutputFolder(settingsFile_, settings);
 }
 
-void QtImagePrinter::configureNative(const QString& printerName,
-                                     const PrinterSettings& settings) {
+void QtImagePrinter::configureNative(const QString& printerName, const PrinterSettings& settings) {
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer_->setPrinterName(printerName);
     if (settings.paper) {
@@ -275,9 +282,9 @@ void QtImagePrinter::saveChoice() const {
 
 PageGeometry QtImagePrinter::pageGeometry() const {
     const QPageLayout layout = printer_->pageLayout();
-    const QMarginsF margins = printsToPdf_
-                                  ? QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm)
-                                  : layout.margins(QPageLayout::Millimeter);
+    const QMarginsF margins =
+        printsToPdf_ ? QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm)
+                     : layout.margins(QPageLayout::Millimeter);
     return PageGeometry{layout.fullRect(QPageLayout::Millimeter).size(), margins};
 }
 
@@ -306,7 +313,8 @@ void QtImagePrinter::render(const std::vector<Page>& pages) {
     printer_->setCreator(QLatin1String(platform::kAppTitle));
     QPainter painter;
     if (!painter.begin(printer_.get())) {
-        throw failed(QStringLiteral("ﾌﾟﾘﾝﾀ %1 で印刷を開始できません").arg(printer_->printerName()));
+        throw failed(
+            QStringLiteral("ﾌﾟﾘﾝﾀ %1 で印刷を開始できません").arg(printer_->printerName()));
     }
     for (std::size_t index = 0; index < pages.size(); ++index) {
         if (index > 0) {

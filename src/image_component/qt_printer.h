@@ -42,7 +42,7 @@ struct TenthsRect {
 [[nodiscard]] QString createFreePdfFile(const QString& folder, const QString& documentName);
 
 class QtImagePrinter final : public ImagePrinter {
-public:
+  public:
     QtImagePrinter(const CurrentImage& image, QWidget& dialogParent);
     ~QtImagePrinter() override;
     QtImagePrinter(const QtImagePrinter&) = delete;
@@ -66,14 +66,13 @@ public:
                        std::int32_t& extra2, std::int32_t mode) override;
     bool DrawImage(std::int32_t deviceContext, std::int32_t imageHandle, std::int32_t x,
                    std::int32_t y, std::int32_t width, std::int32_t height,
-                   std::int32_t sourceWidth, std::int32_t sourceHeight,
-                   std::int32_t mode) override;
+                   std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t mode) override;
     bool EndPage() override;
     bool EndDocument() override;
     void AbortDocument() override;
     bool Close() override;
 
-private:
+  private:
     // One image placed on a page, in tenths of a millimetre from the printable origin.
     struct Placement {
         QImage image;

@@ -13,7 +13,7 @@ namespace velmar::platform {
 namespace {
 
 class LinuxProcess final : public Process {
-public:
+  public:
     [[nodiscard]] QString executableFilePath() const override {
         return QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     }
@@ -59,7 +59,7 @@ bool isNormalFile(const QFileInfo& info) {
 }
 
 class LinuxDirectoryLookup final : public DirectoryLookup {
-public:
+  public:
     [[nodiscard]] bool hasNormalEntry(const QString& path) const override {
         const QFileInfo info(path);
         const QString name = info.fileName();
@@ -88,7 +88,7 @@ QString dataHome() {
 }
 
 class LinuxSpecialFolders final : public SpecialFolders {
-public:
+  public:
     [[nodiscard]] QString path(int folderId) const override {
         switch (folderId) {
             case kFolderAppData:

@@ -6,7 +6,7 @@
 namespace velmar::platform {
 
 class QtMessageBox final : public MessageBox {
-public:
+  public:
     void show(const QString& text) override;
 };
 

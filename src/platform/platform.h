@@ -12,7 +12,7 @@ namespace velmar {
 // The one error type of the program. An operation that fails throws it; the text is
 // meant for the user (Japanese) or, for programming faults, for the developer.
 class Error : public std::runtime_error {
-public:
+  public:
     explicit Error(const QString& message);
     [[nodiscard]] QString message() const;
 };
@@ -31,7 +31,7 @@ inline constexpr int kFolderSendTo = 9;
 
 // The running process: its executable and its arguments.
 class Process {
-public:
+  public:
     virtual ~Process() = default;
     // Full path of the running executable, with the platform's separators.
     [[nodiscard]] virtual QString executableFilePath() const = 0;
@@ -43,7 +43,7 @@ public:
 // (read-only ones included); hidden files, system files and folders do not. A wildcard
 // ('*', '?') in the last component is matched against the folder's entries.
 class DirectoryLookup {
-public:
+  public:
     virtual ~DirectoryLookup() = default;
     [[nodiscard]] virtual bool hasNormalEntry(const QString& path) const = 0;
 };
@@ -51,7 +51,7 @@ public:
 // Modal message box with an OK button only, no icon, captioned kAppTitle. Lines of the
 // text are separated by a lone carriage return.
 class MessageBox {
-public:
+  public:
     virtual ~MessageBox() = default;
     virtual void show(const QString& text) = 0;
 };
@@ -59,7 +59,7 @@ public:
 // Per-user special folders by Windows shell id (26 application data, 5 documents,
 // 9 Send To). An unknown id gives the empty text.
 class SpecialFolders {
-public:
+  public:
     virtual ~SpecialFolders() = default;
     [[nodiscard]] virtual QString path(int folderId) const = 0;
 };
@@ -74,7 +74,7 @@ struct Services {
 
 // The native implementations, owned together.
 class NativeServices {
-public:
+  public:
     NativeServices();
     ~NativeServices();
     NativeServices(const NativeServices&) = delete;
@@ -84,7 +84,7 @@ public:
 
     [[nodiscard]] Services services() const;
 
-private:
+  private:
     std::unique_ptr<Process> process_;
     std::unique_ptr<DirectoryLookup> lookup_;
     std::unique_ptr<MessageBox> messages_;

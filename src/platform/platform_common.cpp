@@ -11,13 +11,17 @@ namespace velmar {
 
 Error::Error(const QString& message) : std::runtime_error(message.toStdString()) {}
 
-QString Error::message() const { return QString::fromStdString(what()); }
+QString Error::message() const {
+    return QString::fromStdString(what());
+}
 
 }  // namespace velmar
 
 namespace velmar::platform {
 
-QChar pathSeparator() { return QDir::separator(); }
+QChar pathSeparator() {
+    return QDir::separator();
+}
 
 QString executableSuffix() {
 #ifdef Q_OS_WIN
@@ -49,9 +53,8 @@ void writeDiagnostic(const QString& text) {
     QString line = text;
     line.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     line.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    const QByteArray bytes = (QLatin1String(kAppTitle) + QLatin1String(": ") + line +
-                              QLatin1Char('\n'))
-                                 .toLocal8Bit();
+    const QByteArray bytes =
+        (QLatin1String(kAppTitle) + QLatin1String(": ") + line + QLatin1Char('\n')).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
     std::fflush(stderr);
 }

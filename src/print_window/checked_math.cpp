@@ -9,7 +9,9 @@ namespace velmar::print_window {
 
 namespace {
 
-[[noreturn]] void overflow() { throw Error(QStringLiteral("ｵｰﾊﾞｰﾌﾛｰしました")); }
+[[noreturn]] void overflow() {
+    throw Error(QStringLiteral("ｵｰﾊﾞｰﾌﾛｰしました"));
+}
 
 template <typename Integer>
 Integer toInteger(double value) {
@@ -25,11 +27,17 @@ Integer toInteger(double value) {
 
 // std::nearbyint rounds in the current rounding mode, which the program never changes
 // from round-to-nearest-even.
-double roundHalfEven(double value) { return std::nearbyint(value); }
+double roundHalfEven(double value) {
+    return std::nearbyint(value);
+}
 
-std::int32_t toInt32(double value) { return toInteger<std::int32_t>(value); }
+std::int32_t toInt32(double value) {
+    return toInteger<std::int32_t>(value);
+}
 
-std::int16_t toInt16(double value) { return toInteger<std::int16_t>(value); }
+std::int16_t toInt16(double value) {
+    return toInteger<std::int16_t>(value);
+}
 
 std::int32_t subtractChecked(std::int32_t a, std::int32_t b) {
     std::int32_t difference = 0;

@@ -38,7 +38,9 @@ fmPrn::fmPrn(platform::Services services, std::unique_ptr<image_component::Image
 }
 
 // The control goes first, while the window that hosts its widget still exists.
-fmPrn::~fmPrn() { ikImg_.reset(); }
+fmPrn::~fmPrn() {
+    ikImg_.reset();
+}
 
 void fmPrn::Form_Load() {
     if (!guarded([this] { startUp(); })) {
@@ -49,8 +51,8 @@ void fmPrn::Form_Load() {
 
 void fmPrn::startUp() {
     user_data::Usr& state = user_data::usr();
-    state.sExeName = exeNameFrom(
-        platform::executableBaseName(services_.process.executableFilePath()));
+    state.sExeName =
+        exeNameFrom(platform::executableBaseName(services_.process.executableFilePath()));
     user_data::chooseUserDataFolder(services_.folders);
     nBackUpMode_ = kNoBackUp;
     ikImg_->Printer().SettingsFile(state.sUserDataFolder + QLatin1String(kPrinterSettingsFile));
@@ -112,8 +114,9 @@ void fmPrn::Form_Resize() {
 QAction* fmPrn::addCommand(QMenu& menu, const QString& caption,
                            void (fmPrn::*handler)(std::int16_t), std::int16_t index) {
     QAction* action = menu.addAction(caption);
-    connect(action, &QAction::triggered, this,
-            [this, handler, index] { guarded([this, handler, index] { (this->*handler)(index); }); });
+    connect(action, &QAction::triggered, this, [this, handler, index] {
+        guarded([this, handler, index] { (this->*handler)(index); });
+    });
     return action;
 }
 

@@ -86,8 +86,10 @@ void printPage(ImageView& ikImg, ImagePrinter& printer, Extent physical) {
     printer.BeginDocument();
     printer.BeginPage();
     const Extent drawn = fitted(physical, printableExtent(printer));
-    printer.DrawImage(printer.DeviceContext(), ikImg.ImageHandle(), 0, 0, drawn.width,
-                      drawn.height, -1, -1, 1);
+    // The surface first, then the image: the control is asked in that order.
+    const std::int32_t surface = printer.DeviceContext();
+    const std::int32_t image = ikImg.ImageHandle();
+    printer.DrawImage(surface, image, 0, 0, drawn.width, drawn.height, -1, -1, 1);
     printer.EndPage();
     printer.EndDocument();
     printer.Close();

@@ -28,7 +28,7 @@ inline constexpr std::int16_t kJpegBackUp = 2;
 
 class fmPrn final : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg);
     ~fmPrn() override;
     fmPrn(const fmPrn&) = delete;
@@ -50,11 +50,11 @@ public:
     // The client area below the menu bar, which the image control fills.
     [[nodiscard]] QWidget& clientArea() { return *client_; }
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void startUp();
     void printOnly(const QString& path);
     void Form_Unload();

@@ -13,9 +13,13 @@ Usr& instance() {
 
 }  // namespace
 
-Usr& usr() { return instance(); }
+Usr& usr() {
+    return instance();
+}
 
-void resetUsr() { instance() = Usr{}; }
+void resetUsr() {
+    instance() = Usr{};
+}
 
 QString defaultUserDataFolder(const platform::SpecialFolders& folders, const QString& exeName) {
     const QChar separator = platform::pathSeparator();

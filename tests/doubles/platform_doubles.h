@@ -10,7 +10,7 @@
 namespace velmar::test {
 
 class FakeProcess final : public platform::Process {
-public:
+  public:
     QString exePath = QStringLiteral("/opt/velmar/bin/velmar");
     QString arguments;
     [[nodiscard]] QString executableFilePath() const override { return exePath; }
@@ -18,13 +18,13 @@ public:
 };
 
 class RecordingMessageBox final : public platform::MessageBox {
-public:
+  public:
     QStringList shown;
     void show(const QString& text) override { shown << text; }
 };
 
 class FakeSpecialFolders final : public platform::SpecialFolders {
-public:
+  public:
     std::map<int, QString> folders;
     [[nodiscard]] QString path(int folderId) const override {
         const auto found = folders.find(folderId);

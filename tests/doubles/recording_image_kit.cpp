@@ -69,12 +69,16 @@ std::int16_t RecordingImageKit::BitDepth() {
     record("ImageView.BitDepth");
     return 24;
 }
-image_component::ImageFile& RecordingImageKit::File() { return *this; }
+image_component::ImageFile& RecordingImageKit::File() {
+    return *this;
+}
 image_component::ImagePrinter& RecordingImageKit::Printer() {
     record("ImagePrinter");
     return *this;
 }
-image_component::ImageEdit& RecordingImageKit::Edit() { return *this; }
+image_component::ImageEdit& RecordingImageKit::Edit() {
+    return *this;
+}
 
 bool RecordingImageKit::OpenDialog() {
     record("ImageFile.OpenDialog");
@@ -142,9 +146,9 @@ std::int32_t RecordingImageKit::DeviceContext() {
     return script.deviceContext;
 }
 bool RecordingImageKit::PrintableArea(std::int32_t deviceContext, std::int32_t& left,
-                                      std::int32_t& top, std::int32_t& right,
-                                      std::int32_t& bottom, std::int32_t& extra1,
-                                      std::int32_t& extra2, std::int32_t mode) {
+                                      std::int32_t& top, std::int32_t& right, std::int32_t& bottom,
+                                      std::int32_t& extra1, std::int32_t& extra2,
+                                      std::int32_t mode) {
     record("ImagePrinter.PrintableArea", joined({deviceContext, extra1, extra2, mode}));
     left = script.left;
     top = script.top;
@@ -168,7 +172,9 @@ bool RecordingImageKit::EndDocument() {
     record("ImagePrinter.EndDocument");
     return true;
 }
-void RecordingImageKit::AbortDocument() { record("ImagePrinter.AbortDocument"); }
+void RecordingImageKit::AbortDocument() {
+    record("ImagePrinter.AbortDocument");
+}
 bool RecordingImageKit::Close() {
     record("ImagePrinter.Close");
     return true;

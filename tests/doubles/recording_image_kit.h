@@ -35,7 +35,7 @@ class RecordingImageKit final : public image_component::ImageView,
                                 public image_component::ImageFile,
                                 public image_component::ImagePrinter,
                                 public image_component::ImageEdit {
-public:
+  public:
     explicit RecordingImageKit(KitScript script = {});
 
     KitScript script;
@@ -82,8 +82,7 @@ public:
                        std::int32_t& extra2, std::int32_t mode) override;
     bool DrawImage(std::int32_t deviceContext, std::int32_t imageHandle, std::int32_t x,
                    std::int32_t y, std::int32_t width, std::int32_t height,
-                   std::int32_t sourceWidth, std::int32_t sourceHeight,
-                   std::int32_t mode) override;
+                   std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t mode) override;
     bool EndPage() override;
     bool EndDocument() override;
     void AbortDocument() override;
@@ -96,7 +95,7 @@ public:
     // True when a call of that name was made.
     [[nodiscard]] bool called(const std::string& name) const;
 
-private:
+  private:
     // Writes the call down and throws when the script says this call fails.
     void record(const std::string& name, const std::string& arguments = {});
 

@@ -12,7 +12,7 @@
 namespace velmar::test {
 
 class TempHome {
-public:
+  public:
     TempHome();
     ~TempHome();
     TempHome(const TempHome&) = delete;
@@ -25,7 +25,7 @@ public:
     [[nodiscard]] QString dataHome() const { return filePath(QStringLiteral("data")); }
     [[nodiscard]] QString configHome() const { return filePath(QStringLiteral("config")); }
 
-private:
+  private:
     QTemporaryDir dir_;
     std::map<std::string, QByteArray> saved_;
 };

@@ -1,1 +1,221 @@
+// The real program, started as a user would start it, headless, printing with the
+// built-in PDF printer. Its page is rasterised at 254 dpi so that one pixel is 0.1 mm.
+#include "doubles/temp_home.h"
+#include "image_component/image_fixtures.h"
+
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+
 #include <gtest/gtest.h>
+
+namespace velmar::print_window {
+namespace {
+
+constexpr int kTimeoutMs = 120000;
+constexpr int kDotsPerMetreAt300Dpi = 11811;
+
+struct RunResult {
+    int exitCode = -1;
+    QString standardError;
+};
+
+class PrintOnlyRun : public testing::Test {
+  protected:
+    [[nodiscard]] QString userData() const {
+        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
+    }
+
+    // Runs the program the way a file manager does, with no display and no printer.
+    RunResult runVelmar(const QStringList& arguments) const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.dataHome());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
+        environment.insert(QStringLiteral("CUPS_SERVER"),
+                           home.filePath(QStringLiteral("none.sock")));
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(VELMAR_EXECUTABLE), arguments);
+        const bool finished = process.waitForFinished(kTimeoutMs);
+        EXPECT_TRUE(finished) << "velmar did not finish";
+        if (!finished) {
+            process.kill();
+            process.waitForFinished();
+        }
+        return RunResult{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                         QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    void usePrinterSettings(const QByteArray& text) const {
+        test::writeFile(userData() + QStringLiteral("IkPrn.Ik"), text);
+    }
+
+    // A black image of the given pixel size, with 300 dpi recorded or with no resolution.
+    [[nodiscard]] QString blackImage(const QString& name, QSize size, bool at300Dpi) const {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        const QString path = home.filePath(QStringLiteral("images/") + name);
+        if (at300Dpi) {
+            image.setDotsPerMeterX(kDotsPerMetreAt300Dpi);
+            image.setDotsPerMeterY(kDotsPerMetreAt300Dpi);
+            test::writeFile(path, test::qtEncoded(image, "PNG"));
+        } else {
+            test::writeFile(path, test::pngWithoutPhys(image));
+        }
+        return path;
+    }
+
+    [[nodiscard]] QStringList pdfs() const {
+        return QDir(userData()).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
+    }
+
+    // The first page of a PDF at 254 dpi.
+    [[nodiscard]] QImage rasterised(const QString& pdfName) const {
+        const QString prefix = home.filePath(QStringLiteral("page"));
+        const int status =
+            QProcess::execute(QStringLiteral("pdftoppm"),
+                              {QStringLiteral("-r"), QStringLiteral("254"), QStringLiteral("-png"),
+                               QStringLiteral("-singlefile"), userData() + pdfName, prefix});
+        EXPECT_EQ(status, 0) << "pdftoppm failed";
+        return QImage(prefix + QStringLiteral(".png"));
+    }
+
+    test::TempHome home;
+};
+
+// The smallest rectangle holding every dark pixel.
+QRect inkBounds(const QImage& page) {
+    QRect bounds;
+    const QImage grey = page.convertToFormat(QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* line = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); ++x) {
+            if (line[x] < 128) {
+                bounds |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    return bounds;
+}
+
+void expectNear(const QRect& actual, const QRect& expected) {
+    EXPECT_NEAR(actual.left(), expected.left(), 1) << "left";
+    EXPECT_NEAR(actual.top(), expected.top(), 1) << "top";
+    EXPECT_NEAR(actual.width(), expected.width(), 1) << "width";
+    EXPECT_NEAR(actual.height(), expected.height(), 1) << "height";
+}
+
+struct Placement {
+    const char* name;
+    QSize pixels;
+    bool at300Dpi;
+    const char* printerSettings;
+    QSize page;   // in tenths of a millimetre
+    QRect drawn;  // in tenths of a millimetre
+};
+
+class PrintOnlyPlacement : public PrintOnlyRun, public testing::WithParamInterface<Placement> {};
+
+TEST_P(PrintOnlyPlacement, ImageLandsAtThePrintableCornerAtItsPhysicalSize) {
+    const Placement& placement = GetParam();
+    usePrinterSettings(placement.printerSettings);
+    const QString image =
+        blackImage(QStringLiteral("image.png"), placement.pixels, placement.at300Dpi);
+
+    const RunResult result = runVelmar({image});
+
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    ASSERT_EQ(pdfs(), QStringList{QStringLiteral("Print Out.pdf")});
+    const QImage page = rasterised(QStringLiteral("Print Out.pdf"));
+    EXPECT_NEAR(page.width(), placement.page.width(), 1);
+    EXPECT_NEAR(page.height(), placement.page.height(), 1);
+    expectNear(inkBounds(page), placement.drawn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, PrintOnlyPlacement,
+    testing::Values(Placement{"A4PageShrinksTheWorkedExample", QSize(2480, 3508), true,
+                              "[Printer]\nName=PDF\n", QSize(2100, 2970),
+                              QRect(42, 42, 2016, 2851)},
+                    Placement{"FittingImageIsNotEnlarged", QSize(600, 300), true,
+                              "[Printer]\nName=PDF\n", QSize(2100, 2970), QRect(42, 42, 508, 254)},
+                    Placement{"NoRecordedResolutionMeans72Dpi", QSize(144, 72), false,
+                              "[Printer]\nName=PDF\n", QSize(2100, 2970), QRect(42, 42, 508, 254)},
+                    Placement{"NoPrinterAtAllUsesThePdfPrinter", QSize(600, 300), true, "",
+                              QSize(2100, 2970), QRect(42, 42, 508, 254)},
+                    Placement{"LandscapePaperFromTheSettingsFile", QSize(3508, 2480), true,
+                              "[Printer]\nName=PDF\nOrientation=Landscape\n", QSize(2970, 2100),
+                              QRect(42, 42, 2851, 2016)},
+                    Placement{"LetterPaperFromTheSettingsFile", QSize(600, 300), true,
+                              "[Printer]\nName=PDF\nPaperSize=Letter\n", QSize(2159, 2794),
+                              QRect(42, 42, 508, 254)}),
+    [](const testing::TestParamInfo<Placement>& info) { return info.param.name; });
+
+TEST_F(PrintOnlyRun, SecondRunWritesANewPdfAndTheWindowIsNeverNeeded) {
+    usePrinterSettings("[Printer]\nName=PDF\n");
+    const QString image = blackImage(QStringLiteral("a b.png"), QSize(60, 60), true);
+    for (int run = 0; run < 2; ++run) {
+        const RunResult result = runVelmar({QLatin1Char('"') + image + QLatin1Char('"')});
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        EXPECT_FALSE(result.standardError.contains(QStringLiteral("no display")));
+        EXPECT_TRUE(result.standardError.contains(userData() + QStringLiteral("Print Out")));
+    }
+    EXPECT_EQ(pdfs(),
+              QStringList({QStringLiteral("Print Out (2).pdf"), QStringLiteral("Print Out.pdf")}));
+}
+
+TEST_F(PrintOnlyRun, PathSplitIntoSeveralArgumentsIsOnePath) {
+    usePrinterSettings("[Printer]\nName=PDF\n");
+    const QString image = blackImage(QStringLiteral("a b.png"), QSize(60, 60), true);
+    const RunResult result = runVelmar({image.chopped(6), QStringLiteral("b.png")});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(pdfs().size(), 1);
+}
+
+TEST_F(PrintOnlyRun, UnreadableImageIsReportedAndNothingIsPrinted) {
+    usePrinterSettings("[Printer]\nName=PDF\n");
+    const QString path = home.filePath(QStringLiteral("images/broken.jpg"));
+    test::writeFile(path, "this is not an image");
+
+    const RunResult result = runVelmar({path});
+
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("Velmar: 画像ﾌｧｲﾙ ") + path +
+                                              QStringLiteral(" を読み込めませんでした")))
+        << result.standardError.toStdString();
+    EXPECT_TRUE(pdfs().isEmpty());
+}
+
+TEST_F(PrintOnlyRun, StoredPrinterThatIsGoneLeadsToACancelledDialog) {
+    usePrinterSettings("[Printer]\nName=Gone Printer\n");
+    const QString image = blackImage(QStringLiteral("image.png"), QSize(60, 60), true);
+    const RunResult result = runVelmar({image});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("counts as cancelled")));
+    EXPECT_TRUE(pdfs().isEmpty());
+}
+
+class InteractiveRun : public PrintOnlyRun, public testing::WithParamInterface<const char*> {};
+
+TEST_P(InteractiveRun, WithoutADisplaySaysSoAndEndsNormally) {
+    QDir().mkpath(home.filePath(QStringLiteral("folder")));
+    QStringList arguments;
+    if (*GetParam() != '\0') {
+        arguments << home.filePath(QString::fromLatin1(GetParam()));
+    }
+    const RunResult result = runVelmar(arguments);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("Velmar: no display")));
+    EXPECT_TRUE(QDir(userData()).exists());
+    EXPECT_TRUE(pdfs().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Arguments, InteractiveRun, testing::Values("", "folder", "missing.png"));
+
+}  // namespace
+}  // namespace velmar::print_window

@@ -1,1 +1,271 @@
+#include "doubles/platform_doubles.h"
+#include "doubles/recording_image_kit.h"
+#include "doubles/temp_home.h"
+#include "print_window/print_window.h"
+#include "user_data/user_data.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+
 #include <gtest/gtest.h>
+
+#include <memory>
+
+namespace velmar::print_window {
+namespace {
+
+using test::FakeProcess;
+using test::FakeSpecialFolders;
+using test::KitScript;
+using test::RecordingImageKit;
+using test::RecordingMessageBox;
+
+// A window with doubles for everything but the directory lookup, which works on real
+// temporary files.
+class StartUp : public testing::Test {
+  protected:
+    StartUp() {
+        user_data::resetUsr();
+        folders.folders[platform::kFolderAppData] = home.dataHome();
+        for (const char* name : {"a b.jpg", "one.jpg", "two.jpg", ".hidden.jpg", "dir/inner.jpg"}) {
+            test::writeFile(imagePath(QString::fromLatin1(name)), "image");
+        }
+    }
+    ~StartUp() override { user_data::resetUsr(); }
+
+    [[nodiscard]] QString imagePath(const QString& name) const {
+        return home.filePath(QStringLiteral("images/") + name);
+    }
+
+    fmPrn& start(const QString& arguments, KitScript script = printableImage()) {
+        process.arguments = arguments;
+        auto owned = std::make_unique<RecordingImageKit>(std::move(script));
+        kit = owned.get();
+        window = std::make_unique<fmPrn>(
+            platform::Services{process, native.services().lookup, messages, folders},
+            std::move(owned));
+        window->Form_Load();
+        return *window;
+    }
+
+    static KitScript printableImage() {
+        KitScript script;
+        script.imageHandle = 3;
+        script.pixelWidth = 300;
+        script.pixelHeight = 300;
+        return script;
+    }
+
+    [[nodiscard]] QString userDataFolder() const {
+        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
+    }
+
+    test::TempHome home;
+    FakeProcess process;
+    const platform::NativeServices native;
+    RecordingMessageBox messages;
+    FakeSpecialFolders folders;
+    RecordingImageKit* kit = nullptr;
+    std::unique_ptr<fmPrn> window;
+};
+
+struct Road {
+    const char* name;
+    const char* arguments;  // "%1" stands for the images folder
+    bool printOnly;
+    const char* loadedPath;  // relative to the images folder
+};
+
+class StartUpRoad : public StartUp, public testing::WithParamInterface<Road> {};
+
+TEST_P(StartUpRoad, PrintsOnlyWhenTheArgumentNamesAnOrdinaryFile) {
+    const Road& road = GetParam();
+    const QString images = home.filePath(QStringLiteral("images"));
+    const fmPrn& started =
+        start(QString::fromUtf8(road.arguments).replace(QStringLiteral("%1"), images));
+
+    EXPECT_EQ(started.isUnloaded(), road.printOnly);
+    EXPECT_EQ(kit->called("ImagePrinter.DrawImage"), road.printOnly);
+    EXPECT_TRUE(messages.shown.isEmpty()) << messages.shown.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(started.exitStatus(), 0);
+    if (road.printOnly) {
+        EXPECT_EQ(kit->CurrentPath(),
+                  images + QLatin1Char('/') + QString::fromUtf8(road.loadedPath));
+        EXPECT_TRUE(kit->called("ImageFile.Load(0)"));
+    } else {
+        EXPECT_FALSE(kit->called("ImageFile.Load"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, StartUpRoad,
+    testing::Values(Road{"QuotedPathWithABlank", "\"%1/a b.jpg\"", true, "a b.jpg"},
+                    Road{"UnquotedPathWithABlank", "%1/a b.jpg", true, "a b.jpg"},
+                    Road{"QuoteInsideThePath", "%1/\"one\".jpg", true, "one.jpg"},
+                    Road{"TwoQuotedPaths", "\"%1/one.jpg\" \"%1/two.jpg\"", false, ""},
+                    Road{"Folder", "\"%1/dir\"", false, ""},
+                    Road{"HiddenFile", "\"%1/.hidden.jpg\"", false, ""},
+                    Road{"MissingFile", "\"%1/none.jpg\"", false, ""},
+                    Road{"WildcardMatchingAFile", "%1/o*.jpg", true, "o*.jpg"},
+                    Road{"WildcardMatchingOnlyHiddenFiles", "%1/.h*", false, ""},
+                    Road{"TrailingBlankIsKept", "\"%1/one.jpg\" ", false, ""},
+                    Road{"NoArgument", "", false, ""}),
+    [](const testing::TestParamInfo<Road>& info) { return info.param.name; });
+
+TEST_F(StartUp, HandsThePrinterSettingsFileOverBeforeLoading) {
+    start(QLatin1Char('"') + imagePath(QStringLiteral("one.jpg")) + QLatin1Char('"'));
+    const std::string settings =
+        "ImagePrinter.SettingsFile(" + (userDataFolder() + "IkPrn.Ik").toStdString() + ")";
+    const auto position = [this](const std::string& call) {
+        return std::find(kit->calls.begin(), kit->calls.end(), call) - kit->calls.begin();
+    };
+    ASSERT_TRUE(kit->called(settings));
+    EXPECT_LT(position(settings), position("ImageFile.Load(0)"));
+    EXPECT_TRUE(QDir(userDataFolder()).exists());
+}
+
+TEST_F(StartUp, InteractiveRunAlsoHandsThePrinterSettingsFileOver) {
+    const fmPrn& started = start(QString());
+    EXPECT_FALSE(started.isUnloaded());
+    EXPECT_TRUE(kit->called("ImagePrinter.SettingsFile"));
+}
+
+TEST_F(StartUp, ImageThatCannotBeReadIsReportedAndNotPrinted) {
+    KitScript script = printableImage();
+    script.loadSucceeds = false;
+    const QString path = imagePath(QStringLiteral("one.jpg"));
+    const fmPrn& started = start(path, script);
+
+    EXPECT_TRUE(started.isUnloaded());
+    EXPECT_EQ(started.exitStatus(), 1);
+    EXPECT_FALSE(kit->called("ImagePrinter.CheckReady"));
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown.front(), QStringLiteral("画像ﾌｧｲﾙ ") + path +
+                                          QStringLiteral(" を読み込めませんでした\r") +
+                                          QStringLiteral("scripted load failure"));
+}
+
+TEST_F(StartUp, ErrorWhilePrintingIsReportedAndEndsTheRunWithAFailure) {
+    KitScript script = printableImage();
+    script.failingCall = "ImagePrinter.DrawImage";
+    const fmPrn& started = start(imagePath(QStringLiteral("one.jpg")), script);
+
+    EXPECT_TRUE(started.isUnloaded());
+    EXPECT_EQ(started.exitStatus(), 1);
+    EXPECT_TRUE(kit->called("ImagePrinter.AbortDocument"));
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown.front().startsWith(QStringLiteral("ｴﾗｰが発生しました\r")));
+    EXPECT_TRUE(messages.shown.front().contains(QStringLiteral("ImagePrinter.DrawImage")));
+}
+
+struct ExeName {
+    const char* file;
+    const char* exeName;
+};
+
+class StartUpExeName : public StartUp, public testing::WithParamInterface<ExeName> {};
+
+TEST_P(StartUpExeName, CutsATrailingDvAndNamesTheUserDataFolder) {
+    process.exePath = QStringLiteral("/opt/velmar/") + QString::fromLatin1(GetParam().file);
+    start(QString());
+    const QString expected = QString::fromLatin1(GetParam().exeName);
+    EXPECT_EQ(user_data::usr().sExeName, expected);
+    EXPECT_EQ(user_data::usr().sUserDataFolder,
+              home.dataHome() + QStringLiteral("/Ostrand/") + expected + QLatin1Char('/'));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, StartUpExeName,
+                         testing::Values(ExeName{"Velmar_DV", "Velmar"}, ExeName{"_dv", ""},
+                                         ExeName{"dv", "dv"}, ExeName{"velmar", "velmar"},
+                                         ExeName{"Velmar_dV", "Velmar"},
+                                         ExeName{"Velmar_dv_dv", "Velmar_dv"},
+                                         ExeName{"velmar.bin", "velmar.bin"}));
+
+// Captions of a menu's entries in order; a separator is "-", a submenu is its title.
+QStringList captions(const QMenu& menu) {
+    QStringList texts;
+    for (const QAction* action : menu.actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    return texts;
+}
+
+TEST_F(StartUp, WindowHasItsCaptionAndMenuTree) {
+    fmPrn& shown = start(QString());
+    EXPECT_EQ(shown.windowTitle(), QStringLiteral("ﾌﾟﾘﾝﾄ"));
+    EXPECT_FALSE(shown.windowIcon().isNull());
+
+    QStringList bar;
+    for (const QAction* action : shown.menuBar()->actions()) {
+        bar << action->text();
+    }
+    EXPECT_EQ(bar, QStringList({QStringLiteral("ﾌｧｲﾙ"), QStringLiteral("ﾍﾙﾌﾟ(&H)")}));
+
+    const auto* file = shown.findChild<QMenu*>(QStringLiteral("mnJb_0"));
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(captions(*file), QStringList({QStringLiteral("画像ﾌｧｲﾙを開く"),
+                                            QStringLiteral("ﾌﾟﾘﾝﾀ設定"), QStringLiteral("印刷"),
+                                            QStringLiteral("-"), QStringLiteral("印刷時のﾊﾞｯｸｱｯﾌﾟ"),
+                                            QStringLiteral("「送る」にｼｮｰﾄｶｯﾄ作成"),
+                                            QStringLiteral("-"), QStringLiteral("終了")}));
+    const auto* backUp = shown.findChild<QMenu*>(QStringLiteral("mnFile_4"));
+    ASSERT_NE(backUp, nullptr);
+    EXPECT_EQ(captions(*backUp),
+              QStringList({QStringLiteral("ﾊﾞｯｸｱｯﾌﾟを作成する(bmp)"),
+                           QStringLiteral("ﾊﾞｯｸｱｯﾌﾟを作成する(jpg)"), QStringLiteral("-"),
+                           QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ不要")}));
+    QList<bool> checks;
+    for (const QAction* action : backUp->actions()) {
+        checks << action->isChecked();
+    }
+    EXPECT_EQ(checks, QList<bool>({false, false, false, true}));
+}
+
+TEST_F(StartUp, ImageControlFillsTheClientArea) {
+    fmPrn& shown = start(QString());
+    shown.show();
+    EXPECT_EQ(shown.clientArea().size(), QSize(kClientWidth, kClientHeight));
+    EXPECT_EQ(kit->Widget().geometry(), QRect(0, 0, kClientWidth, kClientHeight));
+
+    shown.resize(shown.width() + 100, shown.height() + 50);
+    EXPECT_EQ(kit->Widget().geometry(), QRect(QPoint(0, 0), shown.clientArea().size()));
+    EXPECT_EQ(shown.clientArea().width(), kClientWidth + 100);
+    shown.Unload();
+}
+
+TEST_F(StartUp, BackUpEntriesSetTheModeAndTheirCheckMarks) {
+    fmPrn& shown = start(QString());
+    const auto trigger = [&shown](const char* name) {
+        shown.findChild<QAction*>(QString::fromLatin1(name))->trigger();
+    };
+    trigger("mnBackUp_1");
+    EXPECT_EQ(shown.nBackUpMode(), kJpegBackUp);
+    EXPECT_TRUE(shown.findChild<QAction*>(QStringLiteral("mnBackUp_1"))->isChecked());
+    EXPECT_FALSE(shown.findChild<QAction*>(QStringLiteral("mnBackUp_3"))->isChecked());
+    trigger("mnBackUp_0");
+    EXPECT_EQ(shown.nBackUpMode(), kBitmapBackUp);
+    trigger("mnBackUp_3");
+    EXPECT_EQ(shown.nBackUpMode(), kNoBackUp);
+    EXPECT_TRUE(shown.findChild<QAction*>(QStringLiteral("mnBackUp_3"))->isChecked());
+}
+
+TEST_F(StartUp, PrintEntryWithoutAnImageDoesNothing) {
+    KitScript script;  // no image loaded
+    fmPrn& shown = start(QString(), script);
+    shown.findChild<QAction*>(QStringLiteral("mnFile_2"))->trigger();
+    EXPECT_FALSE(kit->called("ImagePrinter.CheckReady"));
+    EXPECT_FALSE(kit->called("ImagePrinter.PrintDialog"));
+}
+
+TEST_F(StartUp, ExitEntryUnloadsTheWindow) {
+    fmPrn& shown = start(QString());
+    shown.show();
+    shown.findChild<QAction*>(QStringLiteral("mnFile_7"))->trigger();
+    EXPECT_TRUE(shown.isUnloaded());
+    EXPECT_FALSE(shown.isVisible());
+}
+
+}  // namespace
+}  // namespace velmar::print_window

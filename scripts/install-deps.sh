@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing Velmar needs.
+# Safe to run again: when everything is there already it changes nothing.
+set -euo pipefail
+
+packages=(
+  # build
+  g++ cmake ninja-build
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  # run: Qt's image plugins (TIFF, WebP, …), CUPS print support, offscreen platform
+  qt6-image-formats-plugins libqt6printsupport6 libcups2 qt6-qpa-plugins
+  # test
+  libgtest-dev libgmock-dev poppler-utils
+  # look at it: a Japanese font for the window and its menus
+  fonts-ipafont-gothic
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null | grep -qx installed; then
+    missing+=("$package")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "install-deps: all packages are installed"
+  exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  as_root=(sudo)
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" apt-get update
+"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
