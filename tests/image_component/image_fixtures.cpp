@@ -265,6 +265,19 @@ QByteArray replacePhys(const QByteArray& png, const QByteArray& inserted) {
 
 }  // namespace
 
+QByteArray pngClaimingSize(std::uint32_t width, std::uint32_t height) {
+    // IHDR comes first: its type at 12, width at 16, height at 20, CRC after 13 data bytes.
+    constexpr qsizetype kIhdrType = 12;
+    constexpr qsizetype kIhdrData = 16;
+    constexpr qsizetype kIhdrDataSize = 13;
+    QByteArray png = pngWithoutPhys();
+    putU32(png, kIhdrData, width, true);
+    putU32(png, kIhdrData + 4, height, true);
+    putU32(png, kIhdrData + kIhdrDataSize,
+           crc32(QByteArrayView(png).sliced(kIhdrType, 4 + kIhdrDataSize)), true);
+    return png;
+}
+
 QImage twoColourImage(QSize size, std::optional<int> dotsPerMeter) {
     QImage image(size, QImage::Format_RGB32);
     const QRgb left = QColor(kLeftColour).rgb();

@@ -75,6 +75,8 @@ inline constexpr qsizetype kExifTiffOffset = 12;
 // With a pHYs chunk (unit 1 = per metre, 0 = aspect ratio only) right after IHDR.
 [[nodiscard]] QByteArray pngWithPhys(std::uint32_t xPerUnit, std::uint32_t yPerUnit,
                                      std::uint8_t unit, const QImage& image = twoColourImage());
+// A PNG whose header claims the given size while its data stays tiny.
+[[nodiscard]] QByteArray pngClaimingSize(std::uint32_t width, std::uint32_t height);
 [[nodiscard]] QByteArray pngWithoutPhys(const QImage& image = twoColourImage());
 
 // --- BMP

@@ -1,1 +1,210 @@
+#include "doubles/temp_home.h"
+#include "image_component/image_component.h"
+#include "image_component/image_display.h"
+#include "image_component/image_fixtures.h"
+#include "image_component/recorded_resolution.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+
 #include <gtest/gtest.h>
+
+namespace velmar::image_component {
+namespace {
+
+class ImageKitTest : public testing::Test {
+  protected:
+    ImageKitTest() : kit(makeImageKit()) { configureImageReaders(); }
+
+    QString write(const QString& name, const QByteArray& bytes) const {
+        const QString path = home.filePath(name);
+        test::writeFile(path, bytes);
+        return path;
+    }
+
+    bool load(const QString& path) const {
+        kit->File().Path(path);
+        return kit->File().Load(0);
+    }
+
+    test::TempHome home;
+    std::unique_ptr<ImageView> kit;
+};
+
+TEST_F(ImageKitTest, PhotoTurnedByItsExifOrientationLoadsUprightWithItsResolutionTurned) {
+    test::ExifOptions options;
+    options.xResolution = test::Rational{300, 1};
+    options.yResolution = test::Rational{150, 1};
+    options.orientation = 6;
+    ASSERT_TRUE(load(write(QStringLiteral("turned.jpg"), test::jpegWithExif(options))));
+    EXPECT_EQ(kit->PixelWidth(), test::kFixtureImageSize.height());
+    EXPECT_EQ(kit->PixelHeight(), test::kFixtureImageSize.width());
+    EXPECT_EQ(kit->ResolutionX(), 150);
+    EXPECT_EQ(kit->ResolutionY(), 300);
+}
+
+TEST_F(ImageKitTest, FileWithoutAResolutionReportsNone) {
+    ASSERT_TRUE(load(write(QStringLiteral("plain.png"), test::pngWithoutPhys())));
+    EXPECT_NE(kit->ImageHandle(), 0);
+    EXPECT_EQ(kit->ResolutionX(), 0);
+    EXPECT_EQ(kit->ResolutionY(), 0);
+}
+
+class ImageKitFormat : public ImageKitTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(ImageKitFormat, LoadsEveryFormatQtCanWrite) {
+    if (!QImageWriter::supportedImageFormats().contains(GetParam())) {
+        GTEST_SKIP() << GetParam() << " has no Qt plugin here";
+    }
+    const QString path = write(QStringLiteral("image.") + QString::fromLatin1(GetParam()),
+                               test::qtEncoded(test::twoColourImage(), GetParam()));
+    ASSERT_TRUE(load(path)) << kit->File().LastError().toStdString();
+    EXPECT_EQ(kit->PixelWidth(), test::kFixtureImageSize.width());
+    EXPECT_EQ(kit->PixelHeight(), test::kFixtureImageSize.height());
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ImageKitFormat,
+                         testing::Values("jpeg", "png", "bmp", "tiff", "webp"));
+
+TEST_F(ImageKitTest, LoadsAGifAsWellAsTheWrittenFormats) {
+    ASSERT_TRUE(load(write(QStringLiteral("dot.gif"), test::gifImage())));
+    EXPECT_EQ(kit->PixelWidth(), 1);
+}
+
+struct Unreadable {
+    const char* name;
+    const char* file;
+    QByteArray content;  // empty: the file is not created
+    const char* reason;
+};
+
+class ImageKitUnreadable : public ImageKitTest, public testing::WithParamInterface<Unreadable> {};
+
+TEST_P(ImageKitUnreadable, FailsWithAReasonAndHoldsNoImage) {
+    const Unreadable& unreadable = GetParam();
+    ASSERT_TRUE(load(write(QStringLiteral("good.png"), test::pngWithoutPhys())));
+    QString path = home.filePath(QString::fromLatin1(unreadable.file));
+    if (!unreadable.content.isEmpty()) {
+        path = write(QString::fromLatin1(unreadable.file), unreadable.content);
+    }
+    EXPECT_FALSE(load(path));
+    EXPECT_EQ(kit->ImageHandle(), 0);
+    EXPECT_TRUE(kit->File().LastError().startsWith(QString::fromUtf8(unreadable.reason)))
+        << kit->File().LastError().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImageKitUnreadable,
+    testing::Values(Unreadable{"Missing", "missing.png", {}, "ﾌｧｲﾙが見つかりません"},
+                    Unreadable{"Folder", "", {}, "ﾌｧｲﾙを開けません"},
+                    Unreadable{"NotAnImage", "notes.jpg", "just some text", "画像の形式"},
+                    Unreadable{"Truncated", "cut.png", test::pngWithoutPhys().left(60),
+                               "画像ﾃﾞｰﾀを読み取れません"}),
+    [](const testing::TestParamInfo<Unreadable>& info) { return info.param.name; });
+
+TEST_F(ImageKitTest, ImageTooLargeForMemoryIsRefusedWithoutDecoding) {
+    EXPECT_FALSE(load(write(QStringLiteral("huge.png"), test::pngClaimingSize(60000, 60000))));
+    EXPECT_TRUE(kit->File().LastError().startsWith(QStringLiteral("画像が大きすぎます")))
+        << kit->File().LastError().toStdString();
+}
+
+TEST_F(ImageKitTest, TwoHundredMegapixelImageLoads) {
+    QImage big(14143, 14143, QImage::Format_Grayscale8);  // just over 200 megapixels
+    big.fill(0x80);
+    const QString path = home.filePath(QStringLiteral("big.png"));
+    QImageWriter writer(path, "png");
+    writer.setCompression(1);
+    ASSERT_TRUE(writer.write(big)) << writer.errorString().toStdString();
+    big = QImage();
+    ASSERT_TRUE(load(path)) << kit->File().LastError().toStdString();
+    EXPECT_EQ(kit->PixelWidth(), 14143);
+    EXPECT_EQ(kit->PixelHeight(), 14143);
+}
+
+TEST_F(ImageKitTest, SavesARealBitmapAndJpegKeepingTheResolution) {
+    ASSERT_TRUE(load(write(QStringLiteral("in.png"), test::pngWithPhys(11811, 11811, 1))));
+    const std::int32_t handle = kit->ImageHandle();
+    struct Saved {
+        const char* name;
+        std::int32_t format;
+        const char* readerFormat;
+    };
+    for (const Saved saved :
+         {Saved{"copy.bmp", kFormatBitmap, "bmp"}, Saved{"copy.jpg", kFormatJpeg, "jpeg"}}) {
+        const QString path = home.filePath(QString::fromLatin1(saved.name));
+        kit->File().Path(path);
+        kit->File().JpegQuality(85);
+        ASSERT_TRUE(kit->File().Save(saved.format, handle))
+            << kit->File().LastError().toStdString();
+        QImageReader reader(path);
+        EXPECT_EQ(reader.format(), QByteArray(saved.readerFormat)) << saved.name;
+        EXPECT_EQ(reader.size(), test::kFixtureImageSize) << saved.name;
+        EXPECT_EQ(readRecordedResolution(path), (RecordedResolution{300, 300})) << saved.name;
+    }
+    EXPECT_FALSE(kit->File().Save(kFormatJpeg, handle + 1));
+}
+
+TEST_F(ImageKitTest, JpegQualityChangesTheFile) {
+    QImage noisy(200, 200, QImage::Format_RGB32);
+    for (int y = 0; y < noisy.height(); ++y) {
+        for (int x = 0; x < noisy.width(); ++x) {
+            noisy.setPixel(x, y, qRgb((x * 37) % 256, (y * 59) % 256, ((x + y) * 13) % 256));
+        }
+    }
+    ASSERT_TRUE(load(write(QStringLiteral("noisy.png"), test::qtEncoded(noisy, "PNG"))));
+    const auto savedSize = [this](std::int32_t quality) {
+        const QString path = home.filePath(QStringLiteral("q%1.jpg").arg(quality));
+        kit->File().Path(path);
+        kit->File().JpegQuality(quality);
+        EXPECT_TRUE(kit->File().Save(kFormatJpeg, kit->ImageHandle()));
+        return QFileInfo(path).size();
+    };
+    EXPECT_LT(savedSize(10), savedSize(95));
+}
+
+TEST_F(ImageKitTest, ColourDepthAndGreyFollowTheImage) {
+    QImage grey(8, 8, QImage::Format_Grayscale8);
+    grey.fill(0x40);
+    ASSERT_TRUE(load(write(QStringLiteral("grey.png"), test::qtEncoded(grey, "PNG"))));
+    EXPECT_EQ(kit->BitDepth(), 8);
+    EXPECT_TRUE(kit->GrayFlag());
+    ASSERT_TRUE(kit->Edit().ConvertColorDepth(24, 0, -1, 50));
+    EXPECT_EQ(kit->BitDepth(), 24);
+
+    ASSERT_TRUE(load(write(QStringLiteral("colour.png"), test::pngWithoutPhys())));
+    EXPECT_EQ(kit->BitDepth(), 24);
+    EXPECT_FALSE(kit->GrayFlag());
+}
+
+TEST_F(ImageKitTest, DrawShowsTheLoadedImage) {
+    ASSERT_TRUE(load(write(QStringLiteral("shown.png"), test::pngWithoutPhys())));
+    auto& display = dynamic_cast<ImageDisplay&>(kit->Widget());
+    EXPECT_TRUE(display.shownImage().isNull());
+    EXPECT_TRUE(kit->Draw(1));
+    EXPECT_EQ(display.shownImage().size(), test::kFixtureImageSize);
+}
+
+struct Fit {
+    QSize image;
+    QRect area;
+    QRect placed;
+};
+
+class FittedRect : public testing::TestWithParam<Fit> {};
+
+TEST_P(FittedRect, ShrinksKeepingProportionsAndCentres) {
+    EXPECT_EQ(fittedRect(GetParam().image, GetParam().area), GetParam().placed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, FittedRect,
+    testing::Values(Fit{QSize(800, 600), QRect(0, 0, 400, 300), QRect(0, 0, 400, 300)},
+                    Fit{QSize(100, 50), QRect(0, 0, 400, 300), QRect(150, 125, 100, 50)},
+                    Fit{QSize(300, 1200), QRect(0, 0, 400, 300), QRect(162, 0, 75, 300)},
+                    Fit{QSize(100, 50), QRect(0, 0, 0, 0), QRect()}));
+
+}  // namespace
+}  // namespace velmar::image_component
