@@ -10,7 +10,10 @@ namespace {
 std::string joined(std::initializer_list<std::int64_t> values) {
     std::string text;
     for (const std::int64_t value : values) {
-        text += (text.empty() ? "" : ",") + std::to_string(value);
+        if (!text.empty()) {
+            text += ',';
+        }
+        text += std::to_string(value);
     }
     return text;
 }
