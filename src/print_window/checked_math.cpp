@@ -13,16 +13,6 @@ namespace {
     throw Error(QStringLiteral("ｵｰﾊﾞｰﾌﾛｰしました"));
 }
 
-template <typename Integer>
-Integer toInteger(double value) {
-    const double rounded = roundHalfEven(value);
-    if (std::isnan(rounded) || rounded < std::numeric_limits<Integer>::min() ||
-        rounded > std::numeric_limits<Integer>::max()) {
-        overflow();
-    }
-    return static_cast<Integer>(rounded);
-}
-
 }  // namespace
 
 // std::nearbyint rounds in the current rounding mode, which the program never changes
@@ -32,19 +22,21 @@ double roundHalfEven(double value) {
 }
 
 std::int32_t toInt32(double value) {
-    return toInteger<std::int32_t>(value);
-}
-
-std::int16_t toInt16(double value) {
-    return toInteger<std::int16_t>(value);
+    const double rounded = roundHalfEven(value);
+    if (std::isnan(rounded) || rounded < std::numeric_limits<std::int32_t>::min() ||
+        rounded > std::numeric_limits<std::int32_t>::max()) {
+        overflow();
+    }
+    return static_cast<std::int32_t>(rounded);
 }
 
 std::int32_t subtractChecked(std::int32_t a, std::int32_t b) {
-    std::int32_t difference = 0;
-    if (__builtin_sub_overflow(a, b, &difference)) {
+    const std::int64_t difference = std::int64_t{a} - std::int64_t{b};
+    if (difference < std::numeric_limits<std::int32_t>::min() ||
+        difference > std::numeric_limits<std::int32_t>::max()) {
         overflow();
     }
-    return difference;
+    return static_cast<std::int32_t>(difference);
 }
 
 }  // namespace velmar::print_window

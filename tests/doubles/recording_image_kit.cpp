@@ -99,7 +99,6 @@ bool RecordingImageKit::Save(std::int32_t format, std::int32_t imageHandle) {
     return true;
 }
 void RecordingImageKit::Path(const QString& path) {
-    path_ = path;
     record("ImageFile.Path", path.toStdString());
 }
 void RecordingImageKit::JpegQuality(std::int32_t quality) {

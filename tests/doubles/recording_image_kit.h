@@ -61,7 +61,6 @@ class RecordingImageKit final : public image_component::ImageView,
     bool Load(std::int32_t mode) override;
     bool Save(std::int32_t format, std::int32_t imageHandle) override;
     void Path(const QString& path) override;
-    [[nodiscard]] QString CurrentPath() const override { return path_; }
     void JpegQuality(std::int32_t quality) override;
     [[nodiscard]] QString LastError() const override;
 
@@ -100,8 +99,6 @@ class RecordingImageKit final : public image_component::ImageView,
     void record(const std::string& name, const std::string& arguments = {});
 
     std::unique_ptr<QWidget> widget_;
-    QString path_;
-    bool loaded_ = false;
 };
 
 }  // namespace velmar::test
