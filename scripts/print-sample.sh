@@ -13,6 +13,7 @@ bash scripts/build.sh release
 
 run="$root/build/sample-run"
 mkdir -p "$run/data/Ostrand/velmar" "$run/config"
+mkdir -p -m 700 "$run/runtime"
 printf '[Printer]\nName=PDF\nPaperSize=A4\nOrientation=Portrait\n' \
   > "$run/data/Ostrand/velmar/IkPrn.Ik"
 
@@ -21,7 +22,7 @@ log="$(mktemp)"
 trap 'rm -f "$log"' EXIT
 status=0
 env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=offscreen \
-  XDG_DATA_HOME="$run/data" XDG_CONFIG_HOME="$run/config" \
+  XDG_DATA_HOME="$run/data" XDG_CONFIG_HOME="$run/config" XDG_RUNTIME_DIR="$run/runtime" \
   "$root/build/release/src/velmar" "$image" 2>"$log" || status=$?
 cat "$log" >&2
 if [ "$status" -ne 0 ]; then
