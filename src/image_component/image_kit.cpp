@@ -72,11 +72,11 @@ class QtImageFile final : public ImageFile {
             lastError_ = QStringLiteral("保存する画像がありません");
             return false;
         }
-        QImageWriter writer(path_, format == kFormatJpeg ? "jpeg" : "bmp");
         if (format != kFormatBitmap && format != kFormatJpeg) {
             lastError_ = QStringLiteral("この形式では保存できません");
             return false;
         }
+        QImageWriter writer(path_, format == kFormatJpeg ? "jpeg" : "bmp");
         if (format == kFormatJpeg) {
             writer.setQuality(jpegQuality_);
         }

@@ -27,10 +27,12 @@ QIcon programIcon() {
 }  // namespace
 
 fmPrn::fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg)
-    : services_(services), client_(new QWidget(this)), ikImg_(std::move(ikImg)) {
+    : services_(services), ikImg_(std::move(ikImg)) {
     setWindowTitle(QString::fromUtf8(kCaption));
     setWindowIcon(programIcon());
-    setCentralWidget(client_);
+    auto client = std::make_unique<QWidget>();
+    client_ = client.get();
+    setCentralWidget(client.release());  // the window owns its client area
     ikImg_->Widget().setParent(client_);
     client_->installEventFilter(this);
     buildMenus();
