@@ -259,6 +259,18 @@ TEST_F(StartUp, PrintEntryWithoutAnImageDoesNothing) {
     EXPECT_FALSE(kit->called("ImagePrinter.PrintDialog"));
 }
 
+TEST_F(StartUp, ErrorInAMenuCommandIsReportedAndTheWindowStays) {
+    KitScript script = printableImage();
+    script.failingCall = "ImagePrinter.DrawImage";
+    fmPrn& shown = start(QString(), script);
+    shown.findChild<QAction*>(QStringLiteral("mnFile_2"))->trigger();
+    EXPECT_FALSE(shown.isUnloaded());
+    EXPECT_EQ(shown.exitStatus(), 0);
+    EXPECT_TRUE(kit->called("ImagePrinter.AbortDocument"));
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown.front().startsWith(QStringLiteral("ｴﾗｰが発生しました\r")));
+}
+
 TEST_F(StartUp, ExitEntryUnloadsTheWindow) {
     fmPrn& shown = start(QString());
     shown.show();
