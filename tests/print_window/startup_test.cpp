@@ -235,6 +235,16 @@ TEST_F(StartUp, ImageControlFillsTheClientArea) {
     shown.Unload();
 }
 
+TEST_F(StartUp, MinimisedWindowLeavesTheImageControlAlone) {
+    fmPrn& shown = start(QString());
+    shown.show();
+    const QRect before = kit->Widget().geometry();
+    shown.setWindowState(Qt::WindowMinimized);
+    shown.clientArea().resize(kClientWidth / 2, kClientHeight / 2);
+    EXPECT_EQ(kit->Widget().geometry(), before);
+    shown.Unload();
+}
+
 TEST_F(StartUp, BackUpEntriesSetTheModeAndTheirCheckMarks) {
     fmPrn& shown = start(QString());
     const auto trigger = [&shown](const char* name) {
