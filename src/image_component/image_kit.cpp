@@ -9,7 +9,6 @@
 #include <QImageWriter>
 
 #include <cmath>
-#include <limits>
 
 namespace velmar::image_component {
 
@@ -61,7 +60,7 @@ class QtImageFile final : public ImageFile {
             lastError_ = error.message();
             return false;
         }
-        lastHandle_ = lastHandle_ == std::numeric_limits<std::int32_t>::max() ? 1 : lastHandle_ + 1;
+        lastHandle_ = nextHandle(lastHandle_);
         image_.handle = lastHandle_;
         lastError_.clear();
         return true;

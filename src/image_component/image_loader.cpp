@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 
+#include <limits>
 #include <utility>
 
 namespace velmar::image_component {
@@ -40,6 +41,10 @@ bool turnsSideways(QImageIOHandler::Transformations transformation) {
 }
 
 }  // namespace
+
+std::int32_t nextHandle(std::int32_t handle) {
+    return handle == std::numeric_limits<std::int32_t>::max() ? 1 : handle + 1;
+}
 
 bool exceedsAllocationLimit(QSize pixelSize) {
     const qint64 bytes = qint64{pixelSize.width()} * qint64{pixelSize.height()} * kBytesPerPixel;

@@ -19,6 +19,9 @@ struct LoadedImage {
     RecordedResolution resolution;
 };
 
+// The handle after the given one: never 0, wrapping round past the largest.
+[[nodiscard]] std::int32_t nextHandle(std::int32_t handle);
+
 // The image the control holds; handle 0 means none.
 struct CurrentImage {
     LoadedImage loaded;

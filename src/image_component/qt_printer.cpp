@@ -10,7 +10,6 @@
 #include <QPrinterInfo>
 
 #include <cmath>
-#include <limits>
 #include <utility>
 
 namespace velmar::image_component {
@@ -51,10 +50,6 @@ QString fileNameFor(const QString& documentName) {
         }
     }
     return name;
-}
-
-std::int32_t nextHandle(std::int32_t handle) {
-    return handle == std::numeric_limits<std::int32_t>::max() ? 1 : handle + 1;
 }
 
 }  // namespace
