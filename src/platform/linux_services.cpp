@@ -5,7 +5,10 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 
 namespace velmar::platform {
@@ -103,18 +106,81 @@ class LinuxSpecialFolders final : public SpecialFolders {
     }
 };
 
+// $XDG_CONFIG_HOME when it is set to an absolute path, else ~/.config.
+QString configHome() {
+    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!configured.isEmpty() && QDir::isAbsolutePath(configured)) {
+        return QDir::cleanPath(configured);
+    }
+    return QDir::cleanPath(QDir::homePath() + QLatin1String("/.config"));
+}
+
+// One INI file per application, $XDG_CONFIG_HOME/<application>.conf, with one group per
+// section: the layout of QSettings' native format on Linux. The path is built here so that
+// a changed XDG_CONFIG_HOME is always honoured.
+class LinuxSettingsStore final : public SettingsStore {
+  public:
+    [[nodiscard]] QString read(const QString& application, const QString& section,
+                               const QString& key, const QString& defaultValue) const override {
+        const QSettings settings(fileOf(application), QSettings::IniFormat);
+        return settings.value(section + QLatin1Char('/') + key, defaultValue).toString();
+    }
+
+    void write(const QString& application, const QString& section, const QString& key,
+               const QString& value) override {
+        const QString file = fileOf(application);
+        QDir().mkpath(QFileInfo(file).path());
+        QSettings settings(file, QSettings::IniFormat);
+        settings.setValue(section + QLatin1Char('/') + key, value);
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            throw Error(QStringLiteral("設定ﾌｧｲﾙ ") + file + QStringLiteral(" に書き込めません"));
+        }
+    }
+
+  private:
+    static QString fileOf(const QString& application) {
+        return configHome() + QLatin1Char('/') + application + QLatin1String(".conf");
+    }
+};
+
+constexpr auto kAnsiCodec = "Shift_JIS";  // Qt's table for it is code page 932
+
 }  // namespace
+
+std::optional<QByteArray> encodeAnsi(const QString& text) {
+    QStringEncoder encoder(kAnsiCodec, QStringConverter::Flag::Stateless);
+    QByteArray bytes = encoder.encode(text);
+    if (!encoder.isValid() || encoder.hasError()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+std::optional<QString> decodeAnsi(const QByteArray& bytes) {
+    QStringDecoder decoder(kAnsiCodec, QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(bytes);
+    if (!decoder.isValid() || decoder.hasError()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+QString pathInFileSystemCase(const QString& path) {
+    return path;  // Linux file systems tell letter case apart
+}
 
 NativeServices::NativeServices()
     : process_(std::make_unique<LinuxProcess>()),
       lookup_(std::make_unique<LinuxDirectoryLookup>()),
       messages_(std::make_unique<QtMessageBox>()),
-      folders_(std::make_unique<LinuxSpecialFolders>()) {}
+      folders_(std::make_unique<LinuxSpecialFolders>()),
+      settings_(std::make_unique<LinuxSettingsStore>()) {}
 
 NativeServices::~NativeServices() = default;
 
 Services NativeServices::services() const {
-    return Services{*process_, *lookup_, *messages_, *folders_};
+    return Services{*process_, *lookup_, *messages_, *folders_, *settings_};
 }
 
 void selectHeadlessPlatformWhenNoDisplay() {

@@ -2,9 +2,12 @@
 // Nothing outside this folder talks to the operating system directly.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 namespace velmar {
@@ -64,12 +67,24 @@ class SpecialFolders {
     [[nodiscard]] virtual QString path(int folderId) const = 0;
 };
 
+// Per-user string values addressed by application, section and key. A value that
+// cannot be stored raises Error.
+class SettingsStore {
+  public:
+    virtual ~SettingsStore() = default;
+    [[nodiscard]] virtual QString read(const QString& application, const QString& section,
+                                       const QString& key, const QString& defaultValue) const = 0;
+    virtual void write(const QString& application, const QString& section, const QString& key,
+                       const QString& value) = 0;
+};
+
 // The services one run of the program uses.
 struct Services {
     Process& process;
     DirectoryLookup& lookup;
     MessageBox& messages;
     SpecialFolders& folders;
+    SettingsStore& settings;
 };
 
 // The native implementations, owned together.
@@ -89,7 +104,74 @@ class NativeServices {
     std::unique_ptr<DirectoryLookup> lookup_;
     std::unique_ptr<MessageBox> messages_;
     std::unique_ptr<SpecialFolders> folders_;
+    std::unique_ptr<SettingsStore> settings_;
 };
+
+// The text code page of the settings files: code page 932 (Shift-JIS). Encoding gives
+// nothing when the text holds a character the code page cannot represent; decoding gives
+// nothing when the bytes are not valid code page 932 text. Nothing is ever replaced.
+[[nodiscard]] std::optional<QByteArray> encodeAnsi(const QString& text);
+[[nodiscard]] std::optional<QString> decodeAnsi(const QByteArray& bytes);
+
+// A text file opened for reading as code page 932 text. The whole file is read when it is
+// opened.
+class TextReader {
+  public:
+    TextReader(QString path, QByteArray bytes);
+    // True at the end of the file and before a line break (an empty first line).
+    [[nodiscard]] bool AtEndOfLine() const;
+    [[nodiscard]] bool AtEndOfStream() const;
+    // The rest of the file as text. Bytes that are not code page 932 text raise Error.
+    [[nodiscard]] QString ReadAll();
+    void Close();
+
+  private:
+    QString path_;
+    QByteArray bytes_;
+    qsizetype position_ = 0;
+};
+
+// A text file opened for writing as code page 932 text. The file on disk is replaced only
+// by Close(), in one step, so a failure never leaves it half written; a writer that goes
+// away without Close() leaves the file as it was.
+class TextWriter {
+  public:
+    explicit TextWriter(const QString& path);
+    ~TextWriter();
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+    TextWriter(TextWriter&&) noexcept;
+    TextWriter& operator=(TextWriter&&) noexcept;
+
+    // Text that code page 932 cannot hold raises Error; nothing of it is written.
+    void Write(const QString& text);
+    // Replaces the file with what was written; raises Error when that fails.
+    void Close();
+
+  private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The program's file-system service: file and folder tests, folder creation, the names in
+// a folder and code page 932 text files. Failures raise Error with a message for the user.
+class FileSystem {
+  public:
+    [[nodiscard]] bool FileExists(const QString& path) const;
+    [[nodiscard]] bool FolderExists(const QString& path) const;
+    // Creates one folder; its parent must exist and the folder must not.
+    void CreateFolder(const QString& path) const;
+    // The names of the files (not sub-folders) directly in a folder.
+    [[nodiscard]] QStringList FileNames(const QString& folder) const;
+    [[nodiscard]] TextReader OpenTextFileForReading(const QString& path) const;
+    [[nodiscard]] TextWriter OpenTextFileForWriting(const QString& path) const;
+    // Creates an empty file, replacing one that is there.
+    void CreateEmptyTextFile(const QString& path) const;
+};
+
+// The folder path a user wrote, as the file system compares it: lower-cased where the
+// file system ignores letter case, unchanged where case matters.
+[[nodiscard]] QString pathInFileSystemCase(const QString& path);
 
 // The separator the platform writes between path components.
 [[nodiscard]] QChar pathSeparator();

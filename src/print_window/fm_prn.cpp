@@ -1,6 +1,7 @@
 #include "print_window/print_job.h"
 #include "print_window/print_window.h"
 #include "print_window/startup.h"
+#include "settings_store/settings_store.h"
 #include "user_data/user_data.h"
 
 #include <QCloseEvent>
@@ -16,6 +17,19 @@ namespace velmar::print_window {
 namespace {
 
 constexpr auto kPrinterSettingsFile = "IkPrn.Ik";
+constexpr auto kSettingsFile = "User.xml";
+// Where the backup mode is kept in the settings document.
+constexpr auto kSettingsGroup = "設定";
+constexpr auto kBackUpModeKey = "保存";
+
+// The stored backup mode as a 16-bit number; a number that does not fit means no backup.
+std::int16_t backUpModeFrom(const settings_store::Variant& stored) {
+    try {
+        return stored.toInt16();
+    } catch (const Error&) {
+        return kNoBackUp;
+    }
+}
 
 QIcon programIcon() {
     QIcon icon;
@@ -55,8 +69,14 @@ void fmPrn::startUp() {
     user_data::Usr& state = user_data::usr();
     state.sExeName =
         exeNameFrom(platform::executableBaseName(services_.process.executableFilePath()));
-    user_data::chooseUserDataFolder(services_.folders);
-    nBackUpMode_ = kNoBackUp;
+    user_data::yIni& ini = user_data::sharedIni(services_);
+    ini.W_UserData(windowHandle());
+    bool bOk = false;
+    ini.GetTxt(state.sUserDataFolder + QLatin1String(kSettingsFile), bOk);
+    settingsLoaded_ = bOk;
+    ini.GetGtx(QString::fromUtf8(kSettingsGroup));
+    nBackUpMode_ = backUpModeFrom(ini.vGtVal(QString::fromUtf8(kBackUpModeKey),
+                                             settings_store::Variant::fromInt16(kNoBackUp)));
     ikImg_->Printer().SettingsFile(state.sUserDataFolder + QLatin1String(kPrinterSettingsFile));
     const QString path = pathFromArguments(services_.process.argumentText());
     setBackUpChecks();
@@ -96,8 +116,26 @@ void fmPrn::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-// Shut-down: nothing is kept between runs yet; the settings document will be saved here.
-void fmPrn::Form_Unload() {}
+// Shut-down: the backup mode goes back into the settings document, which is saved whole,
+// unless it could not be read at start-up (saving would overwrite what it holds). Then the
+// shared objects are released.
+void fmPrn::Form_Unload() {
+    if (settingsLoaded_) {
+        user_data::yIni& ini = user_data::sharedIni(services_);
+        ini.GetGtx(QString::fromUtf8(kSettingsGroup));
+        ini.SetVal(QString::fromUtf8(kBackUpModeKey),
+                   settings_store::Variant::fromInt16(nBackUpMode_));
+        ini.SetGtx();
+        bool bOk = false;
+        ini.SetTxt(bOk);
+    }
+    user_data::releaseShared();
+}
+
+// The window's native handle, as the owner of the settings object's messages.
+std::int32_t fmPrn::windowHandle() {
+    return static_cast<std::int32_t>(winId());
+}
 
 bool fmPrn::eventFilter(QObject* watched, QEvent* event) {
     if (watched == client_ && event->type() == QEvent::Resize) {

@@ -59,6 +59,7 @@ class fmPrn final : public QMainWindow {
     void printOnly(const QString& path);
     void Form_Unload();
     void Form_Resize();
+    [[nodiscard]] std::int32_t windowHandle();
     void buildMenus();
     QAction* addCommand(class QMenu& menu, const QString& caption,
                         void (fmPrn::*handler)(std::int16_t), std::int16_t index);
@@ -77,6 +78,8 @@ class fmPrn final : public QMainWindow {
     std::unique_ptr<image_component::ImageView> ikImg_;
     std::array<QAction*, 4> mnBackUp_{};
     std::int16_t nBackUpMode_ = kNoBackUp;
+    // Whether start-up read the settings document; only then is it saved at shut-down.
+    bool settingsLoaded_ = false;
     bool unloaded_ = false;
     int exitStatus_ = 0;
 };

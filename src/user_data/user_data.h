@@ -1,29 +1,96 @@
-// The program-wide state and the per-user data folder.
+// The per-user data folder, the file-system helpers, the shared settings object and the
+// program-wide state.
 #pragma once
 
 #include "platform/platform.h"
+#include "settings_store/settings_store.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <memory>
 
 namespace velmar::user_data {
 
+// The settings-store entry that records where the executable lives.
+inline constexpr auto kToolsApplication = "OstrandTools";
+inline constexpr auto kPathSection = "Path";
+// The file beside the executable that says where the per-user files live.
+inline constexpr auto kDefinitionFile = "UserData.ini";
+// The folder definition used when the file gives none (the spelling is the stored token's).
+inline constexpr auto kDefaultDefinition = "%applicaion data%";
+
+// The shared settings object: the per-user data folder and file-system helpers, and the
+// user's settings document.
+class yIni {
+  public:
+    explicit yIni(const platform::Services& services);
+
+    // Decides the per-user data folder from the definition file beside the executable,
+    // records the executable's path in the per-user settings store and creates the folder.
+    // Sets usr().sUserDataFolder. nWhnd is the window that owns any message.
+    void W_UserData(std::int32_t nWhnd);
+    // The path of a special folder (26 application data, 5 documents, 9 Send To), without
+    // a trailing separator; empty when the platform has no such folder.
+    [[nodiscard]] QString FsGtSpFld(std::int32_t nFlg) const;
+    // Makes sure each named sub-folder of sPh exists (one level each). sPh must end with
+    // the path separator.
+    void F_ChkSb(const QString& sPh, const QStringList& Ary) const;
+    // Creates every missing level of the folder sFd, ignoring failures level by level.
+    void F_CreateFld(const QString& sFd) const;
+
+    void GetTxt(const QString& sFL, bool& bOk) { document_.GetTxt(sFL, bOk); }
+    void GetGtx(const QString& sGp) { document_.GetGtx(sGp); }
+    [[nodiscard]] settings_store::Variant vGtVal(const QString& sKy,
+                                                 const settings_store::Variant& vDef) {
+        return document_.vGtVal(sKy, vDef);
+    }
+    void SetTxt(bool& bOk) const { document_.SetTxt(bOk); }
+    void SetGtx() { document_.SetGtx(); }
+    void SetVal(const QString& sKy, const settings_store::Variant& vVL) {
+        document_.SetVal(sKy, vVL);
+    }
+
+    [[nodiscard]] std::int32_t nOwnerWnd() const { return nOwnerWnd_; }
+    [[nodiscard]] const settings_store::SettingsDocument& document() const { return document_; }
+
+  private:
+    void recordExecutablePath(const QString& executableFilePath);
+    [[nodiscard]] QString readDefinition(const QString& definitionFile,
+                                         const QString& defaultFolder);
+    [[nodiscard]] QString chooseFolder(const QString& definition, const QString& programFolder,
+                                       const QString& defaultFolder);
+    [[nodiscard]] QString toolFolder(std::int32_t specialFolder) const;
+
+    platform::Services services_;
+    std::int32_t nOwnerWnd_ = 0;
+    settings_store::SettingsDocument document_;
+};
+
 // The state the whole program shares. There is one instance; tests reset it.
 struct Usr {
+    // The shared settings object; the first user creates it.
+    std::unique_ptr<class yIni> yIni;
     // The per-user data folder; it ends with the path separator.
     QString sUserDataFolder;
     // The executable's base name, without a trailing "_dv".
     QString sExeName;
+    // The shared file-system service; see EnsureFso().
+    std::unique_ptr<platform::FileSystem> oFso;
 };
 
 [[nodiscard]] Usr& usr();
+// Drops the shared objects and clears the state.
 void resetUsr();
 
-// The default per-user data folder: the application-data folder, "Ostrand", the
-// executable name, each followed by the path separator.
-[[nodiscard]] QString defaultUserDataFolder(const platform::SpecialFolders& folders,
-                                            const QString& exeName);
+// The shared file-system service, created on first use.
+platform::FileSystem& EnsureFso();
 
-// Chooses the per-user data folder, creates it when missing and stores it in usr().
-void chooseUserDataFolder(const platform::SpecialFolders& folders);
+// The shared settings object, created on first use with the given services.
+[[nodiscard]] class yIni& sharedIni(const platform::Services& services);
+
+// Releases the shared settings object, then the file-system service.
+void releaseShared();
 
 }  // namespace velmar::user_data

@@ -1,7 +1,5 @@
 #include "user_data/user_data.h"
 
-#include <QDir>
-
 namespace velmar::user_data {
 
 namespace {
@@ -18,19 +16,30 @@ Usr& usr() {
 }
 
 void resetUsr() {
+    releaseShared();
     instance() = Usr{};
 }
 
-QString defaultUserDataFolder(const platform::SpecialFolders& folders, const QString& exeName) {
-    const QChar separator = platform::pathSeparator();
-    return folders.path(platform::kFolderAppData) + separator + QStringLiteral("Ostrand") +
-           separator + exeName + separator;
+platform::FileSystem& EnsureFso() {
+    Usr& state = usr();
+    if (!state.oFso) {
+        state.oFso = std::make_unique<platform::FileSystem>();
+    }
+    return *state.oFso;
 }
 
-void chooseUserDataFolder(const platform::SpecialFolders& folders) {
+yIni& sharedIni(const platform::Services& services) {
     Usr& state = usr();
-    state.sUserDataFolder = defaultUserDataFolder(folders, state.sExeName);
-    QDir().mkpath(state.sUserDataFolder);
+    if (!state.yIni) {
+        state.yIni = std::make_unique<yIni>(services);
+    }
+    return *state.yIni;
+}
+
+void releaseShared() {
+    Usr& state = usr();
+    state.yIni.reset();
+    state.oFso.reset();
 }
 
 }  // namespace velmar::user_data

@@ -32,4 +32,24 @@ class FakeSpecialFolders final : public platform::SpecialFolders {
     }
 };
 
+// Keeps values in memory and counts the writes.
+class FakeSettingsStore final : public platform::SettingsStore {
+  public:
+    std::map<QString, QString> values;  // "application/section/key" -> value
+    int writes = 0;
+    [[nodiscard]] QString read(const QString& application, const QString& section,
+                               const QString& key, const QString& defaultValue) const override {
+        const auto found = values.find(address(application, section, key));
+        return found == values.end() ? defaultValue : found->second;
+    }
+    void write(const QString& application, const QString& section, const QString& key,
+               const QString& value) override {
+        values[address(application, section, key)] = value;
+        ++writes;
+    }
+    static QString address(const QString& application, const QString& section, const QString& key) {
+        return application + QLatin1Char('/') + section + QLatin1Char('/') + key;
+    }
+};
+
 }  // namespace velmar::test

@@ -29,6 +29,8 @@ class StartUp : public testing::Test {
     StartUp() {
         user_data::resetUsr();
         folders.folders[platform::kFolderAppData] = home.dataHome();
+        process.exePath = home.filePath(QStringLiteral("bin/velmar"));
+        test::writeFile(home.filePath(QStringLiteral("bin/UserData.ini")), "%usr%");
         for (const char* name : {"a b.jpg", "one.jpg", "two.jpg", ".hidden.jpg", "dir/inner.jpg"}) {
             test::writeFile(imagePath(QString::fromLatin1(name)), "image");
         }
@@ -44,7 +46,7 @@ class StartUp : public testing::Test {
         auto owned = std::make_unique<RecordingImageKit>(std::move(script));
         kit = owned.get();
         window = std::make_unique<fmPrn>(
-            platform::Services{process, native.services().lookup, messages, folders},
+            platform::Services{process, native.services().lookup, messages, folders, settings},
             std::move(owned));
         window->Form_Load();
         return *window;
@@ -67,6 +69,7 @@ class StartUp : public testing::Test {
     const platform::NativeServices native;
     RecordingMessageBox messages;
     FakeSpecialFolders folders;
+    test::FakeSettingsStore settings;
     RecordingImageKit* kit = nullptr;
     std::unique_ptr<fmPrn> window;
 };
@@ -168,7 +171,7 @@ struct ExeName {
 class StartUpExeName : public StartUp, public testing::WithParamInterface<ExeName> {};
 
 TEST_P(StartUpExeName, CutsATrailingDvAndNamesTheUserDataFolder) {
-    process.exePath = QStringLiteral("/opt/velmar/") + QString::fromLatin1(GetParam().file);
+    process.exePath = home.filePath(QStringLiteral("bin/")) + QString::fromLatin1(GetParam().file);
     start(QString());
     const QString expected = QString::fromLatin1(GetParam().exeName);
     EXPECT_EQ(user_data::usr().sExeName, expected);

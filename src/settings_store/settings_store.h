@@ -1,0 +1,109 @@
+// The user's settings document: a small tag-structured text file whose values are read
+// and written by group and key, and the variant value the settings are read and stored as.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <variant>
+
+namespace velmar::settings_store {
+
+// A tagged value: empty, text, truth value, date/time, 16- or 32-bit integer, single or
+// double precision number. Dates carry no time zone; they are kept as UTC.
+class Variant {
+  public:
+    using Value = std::variant<std::monostate, QString, bool, QDateTime, std::int16_t, std::int32_t,
+                               float, double>;
+
+    Variant() = default;
+    [[nodiscard]] static Variant fromText(const QString& text);
+    [[nodiscard]] static Variant fromBool(bool value);
+    [[nodiscard]] static Variant fromDate(const QDateTime& value);
+    [[nodiscard]] static Variant fromInt16(std::int16_t value);
+    [[nodiscard]] static Variant fromInt32(std::int32_t value);
+    [[nodiscard]] static Variant fromSingle(float value);
+    [[nodiscard]] static Variant fromDouble(double value);
+
+    [[nodiscard]] const Value& value() const { return value_; }
+    // "Empty", "String", "Boolean", "Date", "Integer", "Long", "Single" or "Double".
+    [[nodiscard]] QString typeName() const;
+    // The value as the settings document stores it. Numbers and dates are written in a
+    // form that reading gives back exactly.
+    [[nodiscard]] QString toText() const;
+    // The value as a 16-bit integer, halves rounded to the even neighbour. A value out of
+    // range, or one that is no number, raises Error.
+    [[nodiscard]] std::int16_t toInt16() const;
+
+    friend bool operator==(const Variant&, const Variant&) = default;
+
+  private:
+    explicit Variant(Value value) : value_(std::move(value)) {}
+    Value value_;
+};
+
+// The leading number of a text, read leniently: blanks, tabs and line feeds are skipped
+// anywhere, also between digits; then an optional sign, digits, an optional fraction and
+// exponent. Reading stops at the first character that cannot continue the number; a text
+// that starts with no number reads as 0. "&H" and "&O" read a hexadecimal or octal integer.
+[[nodiscard]] double readNumber(QStringView text);
+
+// Text to a truth value: "True"/"False" in any letter case, or a number (0 is false).
+// Anything else raises Error.
+[[nodiscard]] bool readBool(const QString& text);
+
+// Text to a date/time, as Variant::toText writes it or in the user's locale format;
+// nothing when the text is not a date.
+[[nodiscard]] std::optional<QDateTime> readDate(const QString& text);
+
+// One settings document, loaded from its file, read and changed group by group, and
+// saved back. The file is code page 932 text with CR LF line ends.
+class SettingsDocument {
+  public:
+    // The file system is fetched on each file operation; damaged-file messages go to
+    // messages.
+    SettingsDocument(std::function<platform::FileSystem&()> fileSystem,
+                     platform::MessageBox& messages);
+
+    // Loads the document at sFL (with a "_DV.xml" ending read as ".xml"). A missing file
+    // is created empty and an empty file gives the empty document. bOk tells success.
+    void GetTxt(const QString& sFL, bool& bOk);
+    // Makes sGp the current group and extracts its text.
+    void GetGtx(const QString& sGp);
+    // The value of key sKy in the current group, read as the kind of vDef, or vDef when
+    // the key is absent or empty.
+    [[nodiscard]] Variant vGtVal(const QString& sKy, const Variant& vDef);
+    // Writes the document to the file GetTxt loaded. bOk tells success; it stays as it
+    // was when no document was loaded.
+    void SetTxt(bool& bOk) const;
+    // Puts the current group back into the document, adding it when it is absent.
+    void SetGtx();
+    // Sets key sKy of the current group to the text of vVL.
+    void SetVal(const QString& sKy, const Variant& vVL);
+
+    [[nodiscard]] const QString& sTxtFl() const { return sTxtFl_; }
+    [[nodiscard]] const QString& sTxt() const { return sTxt_; }
+    [[nodiscard]] const QString& sGtx() const { return sGtx_; }
+    [[nodiscard]] const QString& sCurGp() const { return sCurGp_; }
+
+  private:
+    [[nodiscard]] QString GetTag(std::int16_t mode, const QString& name);
+    [[nodiscard]] static QString MakeTag(std::int16_t mode, const QString& name,
+                                         const Variant& value);
+    void reportDamaged(const QString& name);
+
+    std::function<platform::FileSystem&()> fileSystem_;
+    platform::MessageBox& messages_;
+    QString sTxtFl_;
+    QString sTxt_;
+    QString sGtx_;
+    QString sCurGp_;
+};
+
+}  // namespace velmar::settings_store
