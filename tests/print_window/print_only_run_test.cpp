@@ -1,25 +1,21 @@
 // The real program, started as a user would start it, headless, printing with the
 // built-in PDF printer. Its page is rasterised at 254 dpi so that one pixel is 0.1 mm.
 #include "doubles/temp_home.h"
+#include "doubles/velmar_process.h"
 #include "image_component/image_fixtures.h"
 
 #include <QDir>
 #include <QImage>
 #include <QProcess>
-#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
 namespace velmar::print_window {
 namespace {
 
-constexpr int kTimeoutMs = 120000;
 constexpr int kDotsPerMetreAt300Dpi = 11811;
 
-struct RunResult {
-    int exitCode = -1;
-    QString standardError;
-};
+using test::RunResult;
 
 class PrintOnlyRun : public testing::Test {
   protected:
@@ -27,28 +23,8 @@ class PrintOnlyRun : public testing::Test {
         return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
     }
 
-    // Runs the program the way a file manager does, with no display and no printer.
-    RunResult runVelmar(const QStringList& arguments) const {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-            environment.remove(QString::fromLatin1(name));
-        }
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.dataHome());
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
-        environment.insert(QStringLiteral("CUPS_SERVER"),
-                           home.filePath(QStringLiteral("none.sock")));
-        QProcess process;
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(VELMAR_EXECUTABLE), arguments);
-        const bool finished = process.waitForFinished(kTimeoutMs);
-        EXPECT_TRUE(finished) << "velmar did not finish";
-        if (!finished) {
-            process.kill();
-            process.waitForFinished();
-        }
-        return RunResult{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                         QString::fromLocal8Bit(process.readAllStandardError())};
+    [[nodiscard]] RunResult runVelmar(const QStringList& arguments) const {
+        return test::runVelmar(home, arguments);
     }
 
     void usePrinterSettings(const QByteArray& text) const {

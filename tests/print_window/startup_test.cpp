@@ -6,11 +6,13 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 
 namespace velmar::print_window {
@@ -290,6 +292,96 @@ TEST_F(StartUp, ExitEntryUnloadsTheWindow) {
     shown.findChild<QAction*>(QStringLiteral("mnFile_7"))->trigger();
     EXPECT_TRUE(shown.isUnloaded());
     EXPECT_FALSE(shown.isVisible());
+}
+
+void writeSettingsDocument(const QString& path, const QString& mode) {
+    test::writeFile(
+        path, platform::encodeAnsi(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
+                                                  "<運用>\r\n   <設定>\r\n      <保存>") +
+                                   mode + QStringLiteral("</保存>\r\n   </設定>\r\n</運用>"))
+                  .value());
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+struct StoredMode {
+    const char* name;
+    const char* stored;
+    std::int16_t mode;
+    std::array<bool, 3> checks;  // bmp, jpg, none
+};
+
+class StartUpStoredMode : public StartUp, public testing::WithParamInterface<StoredMode> {};
+
+TEST_P(StartUpStoredMode, SetsTheModeAndTheCheckMarks) {
+    writeSettingsDocument(userDataFolder() + QStringLiteral("User.xml"),
+                          QString::fromUtf8(GetParam().stored));
+    fmPrn& shown = start(QString());
+    EXPECT_EQ(shown.nBackUpMode(), GetParam().mode);
+    const std::array<bool, 3> checks = {
+        shown.findChild<QAction*>(QStringLiteral("mnBackUp_0"))->isChecked(),
+        shown.findChild<QAction*>(QStringLiteral("mnBackUp_1"))->isChecked(),
+        shown.findChild<QAction*>(QStringLiteral("mnBackUp_3"))->isChecked()};
+    EXPECT_EQ(checks, GetParam().checks);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, StartUpStoredMode,
+    testing::Values(StoredMode{"Bitmap", "1", 1, {true, false, false}},
+                    StoredMode{"Jpeg", "2", 2, {false, true, false}},
+                    StoredMode{"None", "0", 0, {false, false, true}},
+                    StoredMode{"Empty", "", 0, {false, false, true}},
+                    StoredMode{"Three", "3", 3, {false, false, false}},
+                    StoredMode{"MinusOne", "-1", -1, {false, false, false}},
+                    StoredMode{"OneAndAHalf", "1.5", 2, {false, true, false}},
+                    StoredMode{"TwoAndAHalf", "2.5", 2, {false, true, false}},
+                    StoredMode{"NotANumber", "abc", 0, {false, false, true}},
+                    StoredMode{"OutOfRange", "40000", 0, {false, false, true}}),
+    [](const testing::TestParamInfo<StoredMode>& info) { return info.param.name; });
+
+TEST_F(StartUp, ShutDownSavesTheChosenModeAndChangesNothingElse) {
+    const QString document = userDataFolder() + QStringLiteral("User.xml");
+    writeSettingsDocument(document, QStringLiteral("0"));
+    fmPrn& shown = start(QString());
+    shown.findChild<QAction*>(QStringLiteral("mnBackUp_1"))->trigger();
+    shown.Unload();
+
+    const QByteArray saved = contentOf(document);
+    writeSettingsDocument(document, QStringLiteral("2"));
+    EXPECT_EQ(saved, contentOf(document));
+    EXPECT_EQ(user_data::usr().yIni, nullptr);
+    EXPECT_EQ(user_data::usr().oFso, nullptr);
+}
+
+TEST_F(StartUp, DocumentThatCannotBeReadIsNotOverwritten) {
+    const QString document = userDataFolder() + QStringLiteral("User.xml");
+    const QByteArray unreadable = QByteArrayLiteral("<運用>\x82");  // ends inside a character
+    test::writeFile(document, unreadable);
+    fmPrn& shown = start(QString());
+    EXPECT_EQ(shown.nBackUpMode(), kNoBackUp);
+    shown.findChild<QAction*>(QStringLiteral("mnBackUp_1"))->trigger();
+    shown.Unload();
+    EXPECT_EQ(contentOf(document), unreadable);
+}
+
+TEST_F(StartUp, ExecutablePathIsRecordedOnceUntilTheProgramMoves) {
+    const QString key = test::FakeSettingsStore::address(
+        QStringLiteral("OstrandTools"), QStringLiteral("Path"), QStringLiteral("velmar"));
+    start(QString()).Unload();
+    EXPECT_EQ(settings.values[key], process.exePath);
+    start(QString()).Unload();
+    EXPECT_EQ(settings.writes, 1);
+
+    process.exePath = home.filePath(QStringLiteral("moved/velmar"));
+    test::writeFile(home.filePath(QStringLiteral("moved/UserData.ini")), "%usr%");
+    start(QString()).Unload();
+    EXPECT_EQ(settings.writes, 2);
+    EXPECT_EQ(settings.values[key], process.exePath);
 }
 
 }  // namespace

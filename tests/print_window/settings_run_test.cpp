@@ -1,0 +1,121 @@
+// The real program's start-up and shut-down with the per-user files: the folder
+// definition beside the executable, the settings document and the settings-store entry.
+#include "doubles/temp_home.h"
+#include "doubles/velmar_process.h"
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <gtest/gtest.h>
+
+namespace velmar::print_window {
+namespace {
+
+QByteArray shiftJis(const QString& text) {
+    return platform::encodeAnsi(text).value();
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
+}
+
+// The document a new user has after the first shut-down.
+const QString kFirstDocument = QStringLiteral(
+    "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n      <保存>0</保存>\r\n"
+    "   </設定>\r\n</運用>");
+
+class SettingsRun : public testing::Test {
+  protected:
+    [[nodiscard]] QString userData() const {
+        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
+    }
+    [[nodiscard]] QString settingsDocument() const {
+        return userData() + QStringLiteral("User.xml");
+    }
+
+    // A copy of the program in a folder of its own, with the given folder definition
+    // beside it (none when definition is null).
+    [[nodiscard]] QString programCopy(const char* definition) const {
+        const QString folder = home.filePath(QStringLiteral("program"));
+        const QString copy = folder + QStringLiteral("/velmar");
+        EXPECT_TRUE(QDir().mkpath(folder));
+        EXPECT_TRUE(QFile::copy(QStringLiteral(VELMAR_EXECUTABLE), copy));
+        if (definition != nullptr) {
+            test::writeFile(folder + QStringLiteral("/UserData.ini"), definition);
+        }
+        return copy;
+    }
+
+    test::TempHome home;
+};
+
+TEST_F(SettingsRun, FirstRunWritesTheNewUsersDocumentAndRecordsTheExecutable) {
+    const test::RunResult result = test::runVelmar(home, {});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+
+    const QByteArray written = contentOf(settingsDocument());
+    EXPECT_EQ(written.size(), 105);
+    EXPECT_EQ(written, shiftJis(kFirstDocument));
+    const QString entry = home.configHome() + QStringLiteral("/OstrandTools.conf");
+    const QSettings recorded(entry, QSettings::IniFormat);
+    EXPECT_EQ(recorded.value(QStringLiteral("Path/velmar")).toString(),
+              QFileInfo(QStringLiteral(VELMAR_EXECUTABLE)).absoluteFilePath());
+    EXPECT_FALSE(result.standardError.contains(QStringLiteral("UserData.ini")));
+}
+
+TEST_F(SettingsRun, StoredModeIsWrittenBackUnchanged) {
+    QString stored = kFirstDocument;
+    stored.replace(QStringLiteral("<保存>0<"), QStringLiteral("<保存>2<"));
+    test::writeFile(settingsDocument(), shiftJis(stored));
+
+    const test::RunResult result = test::runVelmar(home, {});
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(contentOf(settingsDocument()), shiftJis(stored));
+}
+
+TEST_F(SettingsRun, DamagedDocumentIsReportedWithItsPath) {
+    test::writeFile(settingsDocument(),
+                    shiftJis(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>"
+                                            "\r\n   <設定>\r\n      <保存>2</保存>\r\n</運用>")));
+
+    const test::RunResult result = test::runVelmar(home, {});
+    EXPECT_EQ(result.exitCode, 0);
+    const QString message =
+        QStringLiteral("Velmar: <設定> の設定が読み込めません\nﾕｰｻﾞｰ環境ﾌｧｲﾙ(") +
+        settingsDocument() + QStringLiteral(") が破損しています\n");
+    EXPECT_TRUE(result.standardError.contains(message)) << result.standardError.toStdString();
+    // The mode read as 0; the document gets a complete group while the damaged part stays.
+    const QString saved = platform::decodeAnsi(contentOf(settingsDocument())).value();
+    EXPECT_TRUE(
+        saved.contains(QStringLiteral("   <設定>\r\n      <保存>0</保存>\r\n   </設定>\r\n"
+                                      "</運用>")));
+    EXPECT_TRUE(saved.contains(QStringLiteral("<保存>2</保存>")));
+}
+
+TEST_F(SettingsRun, MissingFolderDefinitionIsReportedAndTheDefaultFolderUsed) {
+    const QString copy = programCopy(nullptr);
+    const test::RunResult result = test::runVelmar(home, {}, copy);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_TRUE(result.standardError.contains(
+        QStringLiteral("Velmar: ") + QFileInfo(copy).path() +
+        QStringLiteral("/UserData.ini が見つかりません\nﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞは　") + userData() +
+        QStringLiteral(" を使用します\n")))
+        << result.standardError.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(settingsDocument()));
+}
+
+TEST_F(SettingsRun, ProgramFolderDefinitionKeepsTheFilesBesideTheProgram) {
+    const QString copy = programCopy("%APP%");
+    const test::RunResult result = test::runVelmar(home, {}, copy);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(QFileInfo(copy).path() + QStringLiteral("/usData/User.xml")));
+    EXPECT_FALSE(QFileInfo::exists(settingsDocument()));
+}
+
+}  // namespace
+}  // namespace velmar::print_window
