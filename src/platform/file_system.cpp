@@ -125,7 +125,7 @@ TextReader FileSystem::OpenTextFileForReading(const QString& path) const {
     if (file.error() != QFileDevice::NoError) {
         raise(QStringLiteral("を読み込めません"), path, file.errorString());
     }
-    return TextReader(path, std::move(bytes));
+    return {path, std::move(bytes)};
 }
 
 TextWriter FileSystem::OpenTextFileForWriting(const QString& path) const {

@@ -140,8 +140,8 @@ class TextWriter {
     ~TextWriter();
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
-    TextWriter(TextWriter&&) noexcept;
-    TextWriter& operator=(TextWriter&&) noexcept;
+    TextWriter(TextWriter&& other) noexcept;
+    TextWriter& operator=(TextWriter&& other) noexcept;
 
     // Text that code page 932 cannot hold raises Error; nothing of it is written.
     void Write(const QString& text);
