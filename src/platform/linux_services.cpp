@@ -81,13 +81,22 @@ class LinuxDirectoryLookup final : public DirectoryLookup {
     }
 };
 
-// $XDG_DATA_HOME when it is set to an absolute path, else ~/.local/share.
-QString dataHome() {
-    const QString configured = qEnvironmentVariable("XDG_DATA_HOME");
+// An XDG base folder: the variable when it is set to an absolute path, else the folder
+// under the home folder.
+QString xdgFolder(const char* variable, QLatin1String underHome) {
+    const QString configured = qEnvironmentVariable(variable);
     if (!configured.isEmpty() && QDir::isAbsolutePath(configured)) {
         return QDir::cleanPath(configured);
     }
-    return QDir::cleanPath(QDir::homePath() + QLatin1String("/.local/share"));
+    return QDir::cleanPath(QDir::homePath() + QLatin1Char('/') + underHome);
+}
+
+QString dataHome() {
+    return xdgFolder("XDG_DATA_HOME", QLatin1String(".local/share"));
+}
+
+QString configHome() {
+    return xdgFolder("XDG_CONFIG_HOME", QLatin1String(".config"));
 }
 
 class LinuxSpecialFolders final : public SpecialFolders {
@@ -105,15 +114,6 @@ class LinuxSpecialFolders final : public SpecialFolders {
         }
     }
 };
-
-// $XDG_CONFIG_HOME when it is set to an absolute path, else ~/.config.
-QString configHome() {
-    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (!configured.isEmpty() && QDir::isAbsolutePath(configured)) {
-        return QDir::cleanPath(configured);
-    }
-    return QDir::cleanPath(QDir::homePath() + QLatin1String("/.config"));
-}
 
 // One INI file per application, $XDG_CONFIG_HOME/<application>.conf, with one group per
 // section: the layout of QSettings' native format on Linux. The path is built here so that
