@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <memory>
@@ -122,6 +123,9 @@ class ImageView {
 // Sets the largest image Qt's readers accept. Call once after the application object
 // exists.
 void configureImageReaders();
+
+// The MIME types of the image files the control can load, sorted.
+[[nodiscard]] QStringList readableMimeTypes();
 
 // The Qt implementation of the control.
 [[nodiscard]] std::unique_ptr<ImageView> makeImageKit();

@@ -180,6 +180,16 @@ void configureImageReaders() {
     QImageReader::setAllocationLimit(kImageAllocationLimitMiB);
 }
 
+QStringList readableMimeTypes() {
+    QStringList types;
+    for (const QByteArray& type : QImageReader::supportedMimeTypes()) {
+        types << QString::fromLatin1(type);
+    }
+    types.sort();
+    types.removeDuplicates();
+    return types;
+}
+
 std::unique_ptr<ImageView> makeImageKit() {
     return std::make_unique<ImageKit>();
 }

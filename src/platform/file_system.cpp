@@ -137,4 +137,24 @@ void FileSystem::CreateEmptyTextFile(const QString& path) const {
     writer.Close();
 }
 
+bool FileSystem::CreateNewFile(const QString& path) const {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return true;
+    }
+    // The open refuses any name that is taken, a dangling link included.
+    const QFileInfo entry(path);
+    if (entry.exists() || entry.isSymLink()) {
+        return false;
+    }
+    raise(QStringLiteral("を作成できません"), path, file.errorString());
+}
+
+void FileSystem::DeleteFile(const QString& path) const {
+    QFile file(path);
+    if (!file.remove() && (QFileInfo(path).isSymLink() || QFileInfo::exists(path))) {
+        raise(QStringLiteral("を削除できません"), path, file.errorString());
+    }
+}
+
 }  // namespace velmar::platform

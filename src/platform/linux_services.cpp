@@ -1,4 +1,5 @@
 // The Linux (freedesktop) implementations of the platform services.
+#include "platform/linux_desktop.h"
 #include "platform/message_box_impl.h"
 #include "platform/platform.h"
 
@@ -175,12 +176,13 @@ NativeServices::NativeServices()
       lookup_(std::make_unique<LinuxDirectoryLookup>()),
       messages_(std::make_unique<QtMessageBox>()),
       folders_(std::make_unique<LinuxSpecialFolders>()),
-      settings_(std::make_unique<LinuxSettingsStore>()) {}
+      settings_(std::make_unique<LinuxSettingsStore>()),
+      desktop_(makeFreedesktopShell()) {}
 
 NativeServices::~NativeServices() = default;
 
 Services NativeServices::services() const {
-    return Services{*process_, *lookup_, *messages_, *folders_, *settings_};
+    return Services{*process_, *lookup_, *messages_, *folders_, *settings_, *desktop_};
 }
 
 void selectHeadlessPlatformWhenNoDisplay() {

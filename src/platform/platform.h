@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -78,6 +79,36 @@ class SettingsStore {
                        const QString& value) = 0;
 };
 
+// A shortcut that starts a program with one file, as the file manager offers it.
+struct ProgramShortcut {
+    QString executablePath;
+    QString name;           // shown by the file manager
+    QString comment;        // one line about what the program does
+    QString iconPath;       // empty: none
+    QStringList mimeTypes;  // the file types the program opens
+};
+
+// The desktop shell: shortcut files and its open and explore actions. No command shell is
+// ever involved. ownerWindow is the native handle of the window that asked (0: none).
+class DesktopShell {
+  public:
+    virtual ~DesktopShell() = default;
+    // Writes or replaces a shortcut file whose target is a web address, a document or a
+    // folder. A shortcut that cannot be written raises Error.
+    virtual void saveLinkShortcut(const QString& shortcutPath, const QString& target) = 0;
+    // Writes or replaces a shortcut file that starts a program with the file it is given.
+    virtual void saveProgramShortcut(const QString& shortcutPath,
+                                     const ProgramShortcut& program) = 0;
+    // Opens a link shortcut written by saveLinkShortcut, so that its target opens in what
+    // the system associates with it.
+    virtual void openShortcut(const QString& shortcutPath, const QString& target,
+                              std::int32_t ownerWindow) = 0;
+    // Opens a document, a folder or a web address with the desktop's default action.
+    virtual void open(const QString& target, std::int32_t ownerWindow) = 0;
+    // Shows a folder in the file manager.
+    virtual void explore(const QString& folder, std::int32_t ownerWindow) = 0;
+};
+
 // The services one run of the program uses.
 struct Services {
     Process& process;
@@ -85,6 +116,7 @@ struct Services {
     MessageBox& messages;
     SpecialFolders& folders;
     SettingsStore& settings;
+    DesktopShell& desktop;
 };
 
 // The native implementations, owned together.
@@ -105,6 +137,7 @@ class NativeServices {
     std::unique_ptr<MessageBox> messages_;
     std::unique_ptr<SpecialFolders> folders_;
     std::unique_ptr<SettingsStore> settings_;
+    std::unique_ptr<DesktopShell> desktop_;
 };
 
 // The text code page of the settings files: code page 932 (Shift-JIS). Encoding gives
@@ -167,6 +200,11 @@ class FileSystem {
     [[nodiscard]] TextWriter OpenTextFileForWriting(const QString& path) const;
     // Creates an empty file, replacing one that is there.
     void CreateEmptyTextFile(const QString& path) const;
+    // Creates a new empty file and nothing else: false when the name is already taken
+    // (also by another process at the same moment). Other failures raise Error.
+    [[nodiscard]] bool CreateNewFile(const QString& path) const;
+    // Removes a file; a file that is not there is no failure.
+    void DeleteFile(const QString& path) const;
 };
 
 // The folder path a user wrote, as the file system compares it: lower-cased where the
@@ -185,6 +223,14 @@ class FileSystem {
 
 // The folder that holds an executable, as the platform reports it (no trailing separator).
 [[nodiscard]] QString executableFolder(const QString& executableFilePath);
+
+// The file name ending of shortcut files (".lnk" on Windows, ".desktop" on Linux).
+[[nodiscard]] QString shortcutSuffix();
+
+// The folder of the files installed with the program (help page, icon), without a trailing
+// separator: the installed data folder when there is one, else the executable's own folder
+// (a build tree).
+[[nodiscard]] QString programDataFolder(const QString& executableFilePath);
 
 // Must run before the application object exists: when there is no display to talk to
 // and no Qt platform was asked for, selects Qt's offscreen platform.

@@ -44,6 +44,14 @@ QString executableFolder(const QString& executableFilePath) {
     return QDir::toNativeSeparators(QFileInfo(executableFilePath).path());
 }
 
+QString shortcutSuffix() {
+#ifdef Q_OS_WIN
+    return QStringLiteral(".lnk");
+#else
+    return QStringLiteral(".desktop");
+#endif
+}
+
 bool isHeadless() {
     const QString name = QGuiApplication::platformName();
     return name == QLatin1String("offscreen") || name == QLatin1String("minimal");

@@ -1,7 +1,9 @@
+#include "print_window/backup.h"
 #include "print_window/print_job.h"
 #include "print_window/print_window.h"
 #include "print_window/startup.h"
 #include "settings_store/settings_store.h"
+#include "shell/shell.h"
 #include "user_data/user_data.h"
 
 #include <QCloseEvent>
@@ -97,6 +99,9 @@ void fmPrn::printOnly(const QString& path) {
                                 file.LastError());
         Unload();
         return;
+    }
+    if (nBackUpMode_ > 0) {
+        SaveBackUp(*ikImg_, nBackUpMode_);
     }
     PrintImg(*ikImg_);
     Unload();
@@ -195,8 +200,12 @@ void fmPrn::buildMenus() {
     connect(help, &QAction::triggered, this, [this] { guarded([this] { mnJb_Click(1); }); });
 }
 
-// The help page comes with the shell integration; the File entry only opens its menu.
-void fmPrn::mnJb_Click(std::int16_t /*index*/) {}
+// The File entry only opens its menu.
+void fmPrn::mnJb_Click(std::int16_t index) {
+    if (index == 1) {
+        user_data::sharedIni(services_).W_Help(QLatin1String(shell::kHelpPage));
+    }
+}
 
 void fmPrn::mnFile_Click(std::int16_t index) {
     switch (index) {
@@ -208,6 +217,9 @@ void fmPrn::mnFile_Click(std::int16_t index) {
             break;
         case 2:
             PrintImg(*ikImg_);
+            break;
+        case 5:
+            user_data::sharedIni(services_).W_SendTo();
             break;
         case 7:
             Unload();

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "settings_store/settings_store.h"
+#include "shell/shell.h"
 
 #include <QString>
 #include <QStringList>
@@ -31,6 +32,15 @@ class yIni {
     // records the executable's path in the per-user settings store and creates the folder.
     // Sets usr().sUserDataFolder. nWhnd is the window that owns any message.
     void W_UserData(std::int32_t nWhnd);
+    // Writes the help shortcut for the help page sJob and opens it; silent on failure.
+    void W_Help(const QString& sJob);
+    // Writes the viewer shortcut targeting sUrl and opens it; silent on failure.
+    void W_HtmView(const QString& sUrl);
+    // Puts a shortcut to the program into the Send To folder and confirms it; silent on
+    // failure.
+    void W_SendTo();
+    // Opens sFld (bOpn non-zero) or shows it in the file manager when it is a folder.
+    void W_ExpFd(const QString& sFld, std::int16_t bOpn);
     // The path of a special folder (26 application data, 5 documents, 9 Send To), without
     // a trailing separator; empty when the platform has no such folder.
     [[nodiscard]] QString FsGtSpFld(std::int32_t nFlg) const;
@@ -56,6 +66,7 @@ class yIni {
     [[nodiscard]] const settings_store::SettingsDocument& document() const { return document_; }
 
   private:
+    [[nodiscard]] shell::ShellContext shellContext() const;
     void recordExecutablePath(const QString& executableFilePath);
     [[nodiscard]] QString readDefinition(const QString& definitionFile,
                                          const QString& defaultFolder);

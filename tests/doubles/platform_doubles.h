@@ -52,4 +52,42 @@ class FakeSettingsStore final : public platform::SettingsStore {
     }
 };
 
+// Writes nothing and opens nothing; writes down each request as "what(arguments)". A
+// shortcut path listed in failingShortcuts cannot be saved.
+class RecordingDesktopShell final : public platform::DesktopShell {
+  public:
+    QStringList calls;
+    QStringList failingShortcuts;
+    platform::ProgramShortcut program;  // the last program shortcut saved
+
+    void saveLinkShortcut(const QString& shortcutPath, const QString& target) override {
+        refuseFailing(shortcutPath);
+        calls << QStringLiteral("saveLinkShortcut(%1,%2)").arg(shortcutPath, target);
+    }
+    void saveProgramShortcut(const QString& shortcutPath,
+                             const platform::ProgramShortcut& shortcut) override {
+        refuseFailing(shortcutPath);
+        calls << QStringLiteral("saveProgramShortcut(%1,%2)")
+                     .arg(shortcutPath, shortcut.executablePath);
+        program = shortcut;
+    }
+    void openShortcut(const QString& shortcutPath, const QString& target,
+                      std::int32_t ownerWindow) override {
+        calls << QStringLiteral("openShortcut(%1,%2,%3)").arg(shortcutPath, target).arg(ownerWindow);
+    }
+    void open(const QString& target, std::int32_t ownerWindow) override {
+        calls << QStringLiteral("open(%1,%2)").arg(target).arg(ownerWindow);
+    }
+    void explore(const QString& folder, std::int32_t ownerWindow) override {
+        calls << QStringLiteral("explore(%1,%2)").arg(folder).arg(ownerWindow);
+    }
+
+  private:
+    void refuseFailing(const QString& shortcutPath) const {
+        if (failingShortcuts.contains(shortcutPath)) {
+            throw Error(QStringLiteral("cannot write ") + shortcutPath);
+        }
+    }
+};
+
 }  // namespace velmar::test

@@ -48,7 +48,8 @@ class StartUp : public testing::Test {
         auto owned = std::make_unique<RecordingImageKit>(std::move(script));
         kit = owned.get();
         window = std::make_unique<fmPrn>(
-            platform::Services{process, native.services().lookup, messages, folders, settings},
+            platform::Services{process, native.services().lookup, messages, folders, settings,
+                              desktop},
             std::move(owned));
         window->Form_Load();
         return *window;
@@ -72,6 +73,7 @@ class StartUp : public testing::Test {
     RecordingMessageBox messages;
     FakeSpecialFolders folders;
     test::FakeSettingsStore settings;
+    test::RecordingDesktopShell desktop;
     RecordingImageKit* kit = nullptr;
     std::unique_ptr<fmPrn> window;
 };

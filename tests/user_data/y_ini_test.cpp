@@ -33,7 +33,8 @@ class UserDataFolder : public testing::Test {
     yIni& ini() {
         if (!ini_) {
             ini_.emplace(
-                platform::Services{process, native.services().lookup, messages, folders, settings});
+                platform::Services{process, native.services().lookup, messages, folders, settings,
+                              desktop});
         }
         return *ini_;
     }
@@ -58,6 +59,7 @@ class UserDataFolder : public testing::Test {
     test::RecordingMessageBox messages;
     test::FakeSpecialFolders folders;
     test::FakeSettingsStore settings;
+    test::RecordingDesktopShell desktop;
     std::optional<yIni> ini_;
 };
 

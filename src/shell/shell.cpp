@@ -1,0 +1,110 @@
+#include "shell/shell.h"
+
+#include "image_component/image_component.h"
+
+#include <QDir>
+#include <QUrl>
+
+#include <exception>
+
+namespace velmar::shell {
+
+namespace {
+
+constexpr auto kHelpFolder = "help";
+constexpr auto kHelpSuffix = "_help";
+constexpr auto kViewerShortcut = "htm_view";
+constexpr auto kWorkFolder = "Wrk";
+constexpr auto kDescription = "画像編集ツール　プリント";
+
+// Runs a shell operation that must not fail visibly: whatever it did before an error stays.
+void quietly(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const std::exception&) {  // NOLINT(bugprone-empty-catch): silent by design
+    }
+}
+
+QString helpPageName(const QString& sJob) {
+    QString page = sJob.toLower();
+    if (!page.contains(QLatin1Char('.'))) {
+        page += QLatin1String(".htm");
+    }
+    return page;
+}
+
+// The program as the platform names its executable: folder, separator, name, suffix.
+QString programPath(const ShellContext& context) {
+    return platform::executableFolder(context.executableFilePath) + platform::pathSeparator() +
+           context.exeName + platform::executableSuffix();
+}
+
+QString iconPath(const QString& executableFilePath) {
+    const QString icon =
+        platform::programDataFolder(executableFilePath) + QLatin1String("/velmar.png");
+    return QDir().exists(icon) ? icon : QString();
+}
+
+}  // namespace
+
+QString helpBaseAddress(const QString& executableFilePath) {
+    const QString folder =
+        platform::programDataFolder(executableFilePath) + QLatin1Char('/') + kHelpFolder;
+    return QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded) + QLatin1Char('/');
+}
+
+void W_Help(const ShellContext& context, const QString& sJob) {
+    quietly([&context, &sJob] {
+        const QString shortcut = context.userDataFolder + context.exeName +
+                                 QLatin1String(kHelpSuffix) + platform::shortcutSuffix();
+        const QString target = helpBaseAddress(context.executableFilePath) + helpPageName(sJob);
+        context.desktop.saveLinkShortcut(shortcut, target);
+        context.desktop.openShortcut(shortcut, target, context.ownerWindow);
+    });
+}
+
+void W_HtmView(const ShellContext& context, const QString& sUrl) {
+    quietly([&context, &sUrl] {
+        const QString shortcut = context.userDataFolder + QLatin1String(kWorkFolder) +
+                                 platform::pathSeparator() + QLatin1String(kViewerShortcut) +
+                                 platform::shortcutSuffix();
+        context.desktop.saveLinkShortcut(shortcut, sUrl);
+        context.desktop.openShortcut(shortcut, sUrl, context.ownerWindow);
+    });
+}
+
+void W_SendTo(const ShellContext& context, const std::function<QString()>& sendToFolder) {
+    quietly([&context, &sendToFolder] {
+        const QString folder = sendToFolder();
+        if (folder.isEmpty()) {
+            // Never a shortcut in the root folder when there is no Send To folder.
+            throw Error(QStringLiteral("「送る」ﾌｫﾙﾀﾞがありません"));
+        }
+        const QString shortcut =
+            folder + platform::pathSeparator() + context.exeName + platform::shortcutSuffix();
+        const QString program = programPath(context);
+        context.desktop.saveProgramShortcut(
+            shortcut, platform::ProgramShortcut{program, QLatin1String(platform::kAppTitle),
+                                                QString::fromUtf8(kDescription),
+                                                iconPath(context.executableFilePath),
+                                                image_component::readableMimeTypes()});
+        context.messages.show(program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder +
+                              QStringLiteral(" に作成しました"));
+    });
+}
+
+void W_ExpFd(const ShellContext& context, const std::function<platform::FileSystem&()>& fso,
+             const QString& sFld, std::int16_t bOpn) {
+    if (sFld.isEmpty()) {
+        return;
+    }
+    if (bOpn != 0) {
+        context.desktop.open(sFld, context.ownerWindow);
+        return;
+    }
+    if (fso().FolderExists(sFld)) {
+        context.desktop.explore(sFld, context.ownerWindow);
+    }
+}
+
+}  // namespace velmar::shell

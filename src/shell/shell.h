@@ -1,0 +1,50 @@
+// The help page, the shortcuts ("Send To" and the viewer) and folder views, handed to the
+// desktop shell.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+
+namespace velmar::shell {
+
+// The help page the menu opens.
+inline constexpr auto kHelpPage = "velmar.htm";
+
+// What the shell operations use of the program's state.
+struct ShellContext {
+    QString userDataFolder;  // ends with the path separator
+    QString exeName;
+    QString executableFilePath;
+    std::int32_t ownerWindow = 0;
+    platform::DesktopShell& desktop;
+    platform::MessageBox& messages;
+};
+
+// The address the help page names are appended to: the file: URL of the folder installed
+// with the program that holds the help pages, ending with a slash.
+[[nodiscard]] QString helpBaseAddress(const QString& executableFilePath);
+
+// Writes the help shortcut (user-data folder, exeName + "_help") targeting the help page
+// sJob, lower-cased, with ".htm" added when it has no dot, and opens it. Every failure is
+// dropped silently.
+void W_Help(const ShellContext& context, const QString& sJob);
+
+// Writes the viewer shortcut "Wrk/htm_view" in the user-data folder targeting sUrl and
+// opens it. The "Wrk" folder is not created; every failure is dropped silently.
+void W_HtmView(const ShellContext& context, const QString& sUrl);
+
+// Writes a shortcut to the program into the Send To folder and confirms it in a message.
+// Every failure is dropped silently, and then nothing is confirmed.
+void W_SendTo(const ShellContext& context, const std::function<QString()>& sendToFolder);
+
+// With bOpn non-zero opens sFld with the desktop's default action; otherwise shows sFld in
+// the file manager when it is an existing folder. An empty sFld does nothing. Failures
+// pass to the caller.
+void W_ExpFd(const ShellContext& context, const std::function<platform::FileSystem&()>& fso,
+             const QString& sFld, std::int16_t bOpn);
+
+}  // namespace velmar::shell
