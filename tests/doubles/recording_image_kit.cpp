@@ -66,11 +66,11 @@ std::int32_t RecordingImageKit::PixelHeight() {
 }
 bool RecordingImageKit::GrayFlag() {
     record("ImageView.GrayFlag");
-    return false;
+    return script.grayFlag;
 }
 std::int16_t RecordingImageKit::BitDepth() {
     record("ImageView.BitDepth");
-    return 24;
+    return script.bitDepth;
 }
 image_component::ImageFile& RecordingImageKit::File() {
     return *this;
@@ -85,7 +85,7 @@ image_component::ImageEdit& RecordingImageKit::Edit() {
 
 bool RecordingImageKit::OpenDialog() {
     record("ImageFile.OpenDialog");
-    return false;
+    return script.fileChosen;
 }
 bool RecordingImageKit::Load(std::int32_t mode) {
     record("ImageFile.Load", joined({mode}));
@@ -96,7 +96,7 @@ bool RecordingImageKit::Load(std::int32_t mode) {
 }
 bool RecordingImageKit::Save(std::int32_t format, std::int32_t imageHandle) {
     record("ImageFile.Save", joined({format, imageHandle}));
-    return true;
+    return script.saveSucceeds;
 }
 void RecordingImageKit::Path(const QString& path) {
     record("ImageFile.Path", path.toStdString());
@@ -105,7 +105,10 @@ void RecordingImageKit::JpegQuality(std::int32_t quality) {
     record("ImageFile.JpegQuality", joined({quality}));
 }
 QString RecordingImageKit::LastError() const {
-    return script.loadSucceeds ? QString() : QStringLiteral("scripted load failure");
+    if (!script.loadSucceeds) {
+        return QStringLiteral("scripted load failure");
+    }
+    return script.saveSucceeds ? QString() : QStringLiteral("scripted save failure");
 }
 
 void RecordingImageKit::SettingsFile(const QString& path) {

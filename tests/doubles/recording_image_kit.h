@@ -22,6 +22,10 @@ struct KitScript {
     bool ready = true;
     bool dialogAccepted = true;
     bool loadSucceeds = true;
+    bool fileChosen = false;  // the answer of the open dialog
+    bool saveSucceeds = true;
+    std::int16_t bitDepth = 24;
+    bool grayFlag = false;
     std::int32_t deviceContext = 77;
     std::int32_t left = 42;
     std::int32_t top = 42;
