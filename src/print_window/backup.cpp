@@ -92,7 +92,8 @@ void saveJpeg(image_component::ImageView& ikImg, const QString& path) {
     ikImg.PrepareImage();
     const std::int16_t depth = ikImg.BitDepth();
     const bool grey = ikImg.GrayFlag();
-    if ((depth == 8 && grey) || ikImg.BitDepth() == 24) {
+    const std::int16_t depthAgain = ikImg.BitDepth();
+    if ((depth == 8 && grey) || depthAgain == 24) {
         ikImg.Edit().ConvertColorDepth(24, 0, -1, 50);
     }
     ikImg.File().Path(path);
