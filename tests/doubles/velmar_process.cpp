@@ -1,6 +1,5 @@
 #include "doubles/velmar_process.h"
 
-#include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
@@ -13,7 +12,8 @@ constexpr int kTimeoutMs = 120000;
 
 }  // namespace
 
-RunResult runVelmar(const TempHome& home, const QStringList& arguments, const QString& executable) {
+std::unique_ptr<QProcess> startVelmar(const TempHome& home, const QStringList& arguments,
+                                      const QString& executable) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(QString::fromLatin1(name));
@@ -22,9 +22,13 @@ RunResult runVelmar(const TempHome& home, const QStringList& arguments, const QS
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home.dataHome());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
     environment.insert(QStringLiteral("CUPS_SERVER"), home.filePath(QStringLiteral("none.sock")));
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(executable, arguments);
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(environment);
+    process->start(executable, arguments);
+    return process;
+}
+
+RunResult finishVelmar(QProcess& process) {
     const bool finished = process.waitForFinished(kTimeoutMs);
     EXPECT_TRUE(finished) << "velmar did not finish";
     if (!finished) {
@@ -33,6 +37,11 @@ RunResult runVelmar(const TempHome& home, const QStringList& arguments, const QS
     }
     return RunResult{process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                      QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+RunResult runVelmar(const TempHome& home, const QStringList& arguments, const QString& executable) {
+    const std::unique_ptr<QProcess> process = startVelmar(home, arguments, executable);
+    return finishVelmar(*process);
 }
 
 }  // namespace velmar::test

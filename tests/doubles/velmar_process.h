@@ -4,8 +4,11 @@
 
 #include "doubles/temp_home.h"
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 namespace velmar::test {
 
@@ -13,6 +16,14 @@ struct RunResult {
     int exitCode = -1;  // -1 when the program crashed or did not finish
     QString standardError;
 };
+
+// Starts the program and returns at once.
+[[nodiscard]] std::unique_ptr<QProcess> startVelmar(
+    const TempHome& home, const QStringList& arguments,
+    const QString& executable = QStringLiteral(VELMAR_EXECUTABLE));
+
+// Waits for a started program to end (it is killed after two minutes).
+[[nodiscard]] RunResult finishVelmar(QProcess& process);
 
 [[nodiscard]] RunResult runVelmar(const TempHome& home, const QStringList& arguments,
                                   const QString& executable = QStringLiteral(VELMAR_EXECUTABLE));

@@ -1,0 +1,133 @@
+// The real program with a backup mode stored in the settings document: the copy is made
+// before the page is printed, and a backup that fails stops the print.
+#include "doubles/temp_home.h"
+#include "doubles/velmar_process.h"
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QImage>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace velmar::print_window {
+namespace {
+
+class BackUpRun : public testing::Test {
+  protected:
+    BackUpRun() {
+        QImage image(60, 40, QImage::Format_RGB32);
+        image.fill(Qt::darkBlue);
+        EXPECT_TRUE(image.save(imagePath(), "PNG"));
+    }
+
+    [[nodiscard]] QString userData() const {
+        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
+    }
+    [[nodiscard]] QString backUps() const { return userData() + QStringLiteral("Temp"); }
+    [[nodiscard]] QString imagePath() const { return home.filePath(QStringLiteral("photo.png")); }
+
+    void storeMode(int mode) const {
+        const QString document =
+            QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n"
+                           "      <保存>%1</保存>\r\n   </設定>\r\n</運用>")
+                .arg(mode);
+        test::writeFile(userData() + QStringLiteral("User.xml"),
+                        platform::encodeAnsi(document).value());
+    }
+
+    [[nodiscard]] test::RunResult print() const { return test::runVelmar(home, {imagePath()}); }
+
+    [[nodiscard]] QStringList files(const QString& folder, const QString& pattern) const {
+        return QDir(folder).entryList({pattern}, QDir::Files, QDir::Name);
+    }
+
+    test::TempHome home;
+};
+
+TEST_F(BackUpRun, JpegModeKeepsNumberedJpegsBeforePrinting) {
+    storeMode(2);
+    for (int run = 0; run < 2; ++run) {
+        const test::RunResult result = print();
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    }
+    EXPECT_EQ(files(backUps(), QStringLiteral("*")),
+              (QStringList{QStringLiteral("0001.jpg"), QStringLiteral("0002.jpg")}));
+    QImageReader reader(backUps() + QStringLiteral("/0002.jpg"));
+    EXPECT_EQ(reader.format(), QByteArray("jpeg"));
+    EXPECT_EQ(reader.read().size(), QSize(60, 40));
+    EXPECT_EQ(files(userData(), QStringLiteral("*.pdf")).size(), 2);
+}
+
+TEST_F(BackUpRun, BitmapModeKeepsABitmapAfterTheHighestNumber) {
+    storeMode(1);
+    test::writeFile(backUps() + QStringLiteral("/0041.jpg"), "older copy");
+    const test::RunResult result = print();
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(QImageReader(backUps() + QStringLiteral("/0042.bmp")).format(), QByteArray("bmp"));
+}
+
+TEST_F(BackUpRun, NoModeKeepsNoCopy) {
+    storeMode(0);
+    const test::RunResult result = print();
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_FALSE(QDir(backUps()).exists());
+    EXPECT_EQ(files(userData(), QStringLiteral("*.pdf")).size(), 1);
+}
+
+struct Failure {
+    const char* name;
+    const char* inTheWay;  // a file put at this path below the user-data folder
+    const char* message;   // what standard error says, after "Velmar: "
+};
+
+class FailedBackUpRun : public BackUpRun, public testing::WithParamInterface<Failure> {};
+
+TEST_P(FailedBackUpRun, IsReportedAndNothingIsPrinted) {
+    storeMode(2);
+    test::writeFile(userData() + QString::fromUtf8(GetParam().inTheWay), "x");
+    const test::RunResult result = print();
+    EXPECT_EQ(result.exitCode, 1);
+    const QString expected = QStringLiteral("Velmar: ｴﾗｰが発生しました\n") +
+                             QString::fromUtf8(GetParam().message).arg(backUps());
+    EXPECT_TRUE(result.standardError.contains(expected)) << result.standardError.toStdString();
+    EXPECT_TRUE(files(userData(), QStringLiteral("*.pdf")).isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Causes, FailedBackUpRun,
+    testing::Values(Failure{"NoNumberLeft", "Temp/32767.jpg",
+                            "ﾊﾞｯｸｱｯﾌﾟ用ﾌｫﾙﾀﾞ %1 には空いている番号がありません (最大 32767)"},
+                    Failure{"FolderCannotBeMade", "Temp", "ﾌｫﾙﾀﾞ %1 を作成できません"}),
+    [](const testing::TestParamInfo<Failure>& info) { return info.param.name; });
+
+// Copies started at the same moment each keep their own copy under their own number.
+TEST_F(BackUpRun, CopiesRunningTogetherNeverShareANumber) {
+    constexpr int kCopies = 6;
+    storeMode(2);
+    std::vector<std::unique_ptr<QProcess>> running;
+    running.reserve(kCopies);
+    for (int copy = 0; copy < kCopies; ++copy) {
+        running.push_back(test::startVelmar(home, {imagePath()}));
+    }
+    for (const auto& process : running) {
+        const test::RunResult result = test::finishVelmar(*process);
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    }
+    QStringList expected;
+    for (int number = 1; number <= kCopies; ++number) {
+        expected << QStringLiteral("%1.jpg").arg(number, 4, 10, QLatin1Char('0'));
+    }
+    EXPECT_EQ(files(backUps(), QStringLiteral("*")), expected);
+    for (const QString& name : expected) {
+        EXPECT_EQ(QImageReader(backUps() + QLatin1Char('/') + name).read().size(), QSize(60, 40))
+            << name.toStdString();
+    }
+    EXPECT_EQ(files(userData(), QStringLiteral("*.pdf")).size(), kCopies);
+}
+
+}  // namespace
+}  // namespace velmar::print_window
