@@ -97,8 +97,8 @@ QString programEntry(const ProgramShortcut& program) {
     if (!program.comment.isEmpty()) {
         entry += entryLine("Comment", escapedValue(program.comment));
     }
-    entry += entryLine("Exec", escapedValue(quotedExecArgument(program.executablePath) +
-                                            QLatin1String(" %f")));
+    entry += entryLine(
+        "Exec", escapedValue(quotedExecArgument(program.executablePath) + QLatin1String(" %f")));
     if (!program.iconPath.isEmpty()) {
         entry += entryLine("Icon", escapedValue(program.iconPath));
     }
@@ -125,7 +125,8 @@ QMap<QString, QStringList> readMimeCache(const QString& path) {
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
         if (inGroup && equals > 0) {
-            cache[line.left(equals)] = line.mid(equals + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+            cache[line.left(equals)] =
+                line.mid(equals + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
         }
     }
     return cache;
@@ -148,8 +149,8 @@ void registerMimeTypes(const QString& entryPath, const QStringList& mimeTypes) {
     QString text = QLatin1String(kMimeCacheGroup) + QLatin1Char('\n');
     for (auto type = cache.cbegin(); type != cache.cend(); ++type) {
         if (!type->isEmpty()) {
-            text += type.key() + QLatin1Char('=') + type->join(QLatin1Char(';')) + QLatin1Char(';') +
-                    QLatin1Char('\n');
+            text += type.key() + QLatin1Char('=') + type->join(QLatin1Char(';')) +
+                    QLatin1Char(';') + QLatin1Char('\n');
         }
     }
     writeWhole(cachePath, text.toUtf8());

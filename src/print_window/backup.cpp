@@ -149,8 +149,8 @@ void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
     std::int16_t number = 0;
     NextBackUpNo(number);
     const bool bitmap = nBackUpMode == kBitmapBackUp;
-    Reservation reserved(reserveBackUpFile(
-        number, QLatin1String(bitmap ? kBitmapExtension : kJpegExtension)));
+    Reservation reserved(
+        reserveBackUpFile(number, QLatin1String(bitmap ? kBitmapExtension : kJpegExtension)));
     if (bitmap) {
         saveBitmap(ikImg, reserved.path());
     } else {

@@ -73,7 +73,8 @@ class RecordingDesktopShell final : public platform::DesktopShell {
     }
     void openShortcut(const QString& shortcutPath, const QString& target,
                       std::int32_t ownerWindow) override {
-        calls << QStringLiteral("openShortcut(%1,%2,%3)").arg(shortcutPath, target).arg(ownerWindow);
+        calls
+            << QStringLiteral("openShortcut(%1,%2,%3)").arg(shortcutPath, target).arg(ownerWindow);
     }
     void open(const QString& target, std::int32_t ownerWindow) override {
         calls << QStringLiteral("open(%1,%2)").arg(target).arg(ownerWindow);

@@ -32,8 +32,9 @@ class BackUpRun : public testing::Test {
 
     void storeMode(int mode) const {
         const QString document =
-            QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n"
-                           "      <保存>%1</保存>\r\n   </設定>\r\n</運用>")
+            QStringLiteral(
+                "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n"
+                "      <保存>%1</保存>\r\n   </設定>\r\n</運用>")
                 .arg(mode);
         test::writeFile(userData() + QStringLiteral("User.xml"),
                         platform::encodeAnsi(document).value());

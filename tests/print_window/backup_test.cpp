@@ -1,8 +1,8 @@
 // The numbered backup copies: the next number from a real folder, claiming the file, and
 // the calls the backup makes of the image control.
+#include "print_window/backup.h"
 #include "doubles/recording_image_kit.h"
 #include "doubles/temp_home.h"
-#include "print_window/backup.h"
 #include "user_data/user_data.h"
 
 #include <QDir>
@@ -111,8 +111,9 @@ TEST_P(NoNumberLeft, IsSaidPlainly) {
         static_cast<void>(next());
         FAIL() << "a number was given";
     } catch (const Error& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ用ﾌｫﾙﾀﾞ ") + backUpFolder() +
-                                       QStringLiteral(" には空いている番号がありません (最大 32767)"));
+        EXPECT_EQ(error.message(),
+                  QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ用ﾌｫﾙﾀﾞ ") + backUpFolder() +
+                      QStringLiteral(" には空いている番号がありません (最大 32767)"));
     }
 }
 
@@ -144,11 +145,12 @@ TEST_P(Reserve, ClaimsTheFirstNumberNoFileOfEitherKindHas) {
 
 INSTANTIATE_TEST_SUITE_P(
     Names, Reserve,
-    testing::Values(Claim{"Free", {}, 3, ".jpg", "0003.jpg"},
-                    Claim{"SameKindTaken", {"0003.jpg"}, 3, ".jpg", "0004.jpg"},
-                    Claim{"OtherKindTaken", {"0003.bmp"}, 3, ".jpg", "0004.jpg"},
-                    Claim{"SeveralTaken", {"0003.bmp", "0004.bmp", "0005.jpg"}, 3, ".bmp", "0006.bmp"},
-                    Claim{"LastNumber", {}, 32767, ".bmp", "32767.bmp"}),
+    testing::Values(
+        Claim{"Free", {}, 3, ".jpg", "0003.jpg"},
+        Claim{"SameKindTaken", {"0003.jpg"}, 3, ".jpg", "0004.jpg"},
+        Claim{"OtherKindTaken", {"0003.bmp"}, 3, ".jpg", "0004.jpg"},
+        Claim{"SeveralTaken", {"0003.bmp", "0004.bmp", "0005.jpg"}, 3, ".bmp", "0006.bmp"},
+        Claim{"LastNumber", {}, 32767, ".bmp", "32767.bmp"}),
     [](const testing::TestParamInfo<Claim>& info) { return info.param.name; });
 
 TEST_F(BackUp, NoFreeNameAfterTheLastNumberIsAnError) {
@@ -206,21 +208,20 @@ TEST_P(SaveCalls, FollowTheModeAndTheImageDepth) {
 
 INSTANTIATE_TEST_SUITE_P(
     ModesAndDepths, SaveCalls,
-    testing::Values(
-        Calls{"Bitmap",
-              1,
-              24,
-              false,
-              {"ImageView.ImageHandle", "ImageFile.Path(%1/0001.bmp)", "ImageView.ImageHandle",
-               "ImageFile.Save(0,3)"}},
-        Calls{"Jpeg24Bit", 2, 24, false, jpegCalls(true)},
-        Calls{"JpegGrey8Bit", 2, 8, true, jpegCalls(true)},
-        Calls{"JpegPalette8Bit", 2, 8, false, jpegCalls(false)},
-        Calls{"Jpeg1Bit", 2, 1, false, jpegCalls(false)},
-        Calls{"Jpeg4Bit", 2, 4, false, jpegCalls(false)},
-        Calls{"Jpeg32Bit", 2, 32, false, jpegCalls(false)},
-        Calls{"ModeThreeIsJpeg", 3, 24, false, jpegCalls(true)},
-        Calls{"LargeModeIsJpeg", 32767, 16, false, jpegCalls(false)}),
+    testing::Values(Calls{"Bitmap",
+                          1,
+                          24,
+                          false,
+                          {"ImageView.ImageHandle", "ImageFile.Path(%1/0001.bmp)",
+                           "ImageView.ImageHandle", "ImageFile.Save(0,3)"}},
+                    Calls{"Jpeg24Bit", 2, 24, false, jpegCalls(true)},
+                    Calls{"JpegGrey8Bit", 2, 8, true, jpegCalls(true)},
+                    Calls{"JpegPalette8Bit", 2, 8, false, jpegCalls(false)},
+                    Calls{"Jpeg1Bit", 2, 1, false, jpegCalls(false)},
+                    Calls{"Jpeg4Bit", 2, 4, false, jpegCalls(false)},
+                    Calls{"Jpeg32Bit", 2, 32, false, jpegCalls(false)},
+                    Calls{"ModeThreeIsJpeg", 3, 24, false, jpegCalls(true)},
+                    Calls{"LargeModeIsJpeg", 32767, 16, false, jpegCalls(false)}),
     [](const testing::TestParamInfo<Calls>& info) { return info.param.name; });
 
 TEST_F(BackUp, NoImageWritesNothingAndLeavesTheFolderAlone) {
@@ -240,8 +241,9 @@ TEST_F(BackUp, SaveThatFailsIsAnErrorAndLeavesNoFile) {
         SaveBackUp(kit, 2);
         FAIL() << "the failed save was not reported";
     } catch (const Error& error) {
-        EXPECT_EQ(error.message(), QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ ") + backUpFile("0002.jpg") +
-                                       QStringLiteral(" を保存できませんでした\rscripted save failure"));
+        EXPECT_EQ(error.message(),
+                  QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ ") + backUpFile("0002.jpg") +
+                      QStringLiteral(" を保存できませんでした\rscripted save failure"));
     }
     EXPECT_EQ(backUpFiles(), QStringList{QStringLiteral("0001.jpg")});
 }

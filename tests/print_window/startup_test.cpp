@@ -1,8 +1,4 @@
-#include "doubles/platform_doubles.h"
-#include "doubles/recording_image_kit.h"
-#include "doubles/temp_home.h"
-#include "print_window/print_window.h"
-#include "user_data/user_data.h"
+#include "print_window/window_fixture.h"
 
 #include <QAction>
 #include <QDir>
@@ -18,65 +14,8 @@
 namespace velmar::print_window {
 namespace {
 
-using test::FakeProcess;
-using test::FakeSpecialFolders;
 using test::KitScript;
-using test::RecordingImageKit;
-using test::RecordingMessageBox;
-
-// A window with doubles for everything but the directory lookup, which works on real
-// temporary files.
-class StartUp : public testing::Test {
-  protected:
-    StartUp() {
-        user_data::resetUsr();
-        folders.folders[platform::kFolderAppData] = home.dataHome();
-        process.exePath = home.filePath(QStringLiteral("bin/velmar"));
-        test::writeFile(home.filePath(QStringLiteral("bin/UserData.ini")), "%usr%");
-        for (const char* name : {"a b.jpg", "one.jpg", "two.jpg", ".hidden.jpg", "dir/inner.jpg"}) {
-            test::writeFile(imagePath(QString::fromLatin1(name)), "image");
-        }
-    }
-    ~StartUp() override { user_data::resetUsr(); }
-
-    [[nodiscard]] QString imagePath(const QString& name) const {
-        return home.filePath(QStringLiteral("images/") + name);
-    }
-
-    fmPrn& start(const QString& arguments, KitScript script = printableImage()) {
-        process.arguments = arguments;
-        auto owned = std::make_unique<RecordingImageKit>(std::move(script));
-        kit = owned.get();
-        window = std::make_unique<fmPrn>(
-            platform::Services{process, native.services().lookup, messages, folders, settings,
-                              desktop},
-            std::move(owned));
-        window->Form_Load();
-        return *window;
-    }
-
-    static KitScript printableImage() {
-        KitScript script;
-        script.imageHandle = 3;
-        script.pixelWidth = 300;
-        script.pixelHeight = 300;
-        return script;
-    }
-
-    [[nodiscard]] QString userDataFolder() const {
-        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
-    }
-
-    test::TempHome home;
-    FakeProcess process;
-    const platform::NativeServices native;
-    RecordingMessageBox messages;
-    FakeSpecialFolders folders;
-    test::FakeSettingsStore settings;
-    test::RecordingDesktopShell desktop;
-    RecordingImageKit* kit = nullptr;
-    std::unique_ptr<fmPrn> window;
-};
+using StartUp = WindowFixture;
 
 struct Road {
     const char* name;

@@ -1,0 +1,68 @@
+// The print window with doubles for everything but the directory lookup and the file
+// system, which work on real temporary files.
+#pragma once
+
+#include "doubles/platform_doubles.h"
+#include "doubles/recording_image_kit.h"
+#include "doubles/temp_home.h"
+#include "print_window/print_window.h"
+#include "user_data/user_data.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace velmar::print_window {
+
+class WindowFixture : public testing::Test {
+  protected:
+    WindowFixture() {
+        user_data::resetUsr();
+        folders.folders[platform::kFolderAppData] = home.dataHome();
+        process.exePath = home.filePath(QStringLiteral("bin/velmar"));
+        test::writeFile(home.filePath(QStringLiteral("bin/UserData.ini")), "%usr%");
+        for (const char* name : {"a b.jpg", "one.jpg", "two.jpg", ".hidden.jpg", "dir/inner.jpg"}) {
+            test::writeFile(imagePath(QString::fromLatin1(name)), "image");
+        }
+    }
+    ~WindowFixture() override { user_data::resetUsr(); }
+
+    [[nodiscard]] QString imagePath(const QString& name) const {
+        return home.filePath(QStringLiteral("images/") + name);
+    }
+
+    fmPrn& start(const QString& arguments, test::KitScript script = printableImage()) {
+        process.arguments = arguments;
+        auto owned = std::make_unique<test::RecordingImageKit>(std::move(script));
+        kit = owned.get();
+        window = std::make_unique<fmPrn>(platform::Services{process, native.services().lookup,
+                                                            messages, folders, settings, desktop},
+                                         std::move(owned));
+        window->Form_Load();
+        return *window;
+    }
+
+    static test::KitScript printableImage() {
+        test::KitScript script;
+        script.imageHandle = 3;
+        script.pixelWidth = 300;
+        script.pixelHeight = 300;
+        return script;
+    }
+
+    [[nodiscard]] QString userDataFolder() const {
+        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
+    }
+
+    test::TempHome home;
+    test::FakeProcess process;
+    const platform::NativeServices native;
+    test::RecordingMessageBox messages;
+    test::FakeSpecialFolders folders;
+    test::FakeSettingsStore settings;
+    test::RecordingDesktopShell desktop;
+    test::RecordingImageKit* kit = nullptr;
+    std::unique_ptr<fmPrn> window;
+};
+
+}  // namespace velmar::print_window
