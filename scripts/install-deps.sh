@@ -10,7 +10,7 @@ packages=(
   # run: Qt's image plugins (TIFF, WebP, …), CUPS print support, offscreen platform
   qt6-image-formats-plugins libqt6printsupport6 libcups2 qt6-qpa-plugins
   # test
-  libgtest-dev libgmock-dev poppler-utils
+  libgtest-dev libgmock-dev poppler-utils libglib2.0-bin
   # look at it: a Japanese font for the window and its menus
   fonts-ipafont-gothic
 )

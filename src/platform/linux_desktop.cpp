@@ -64,7 +64,7 @@ QString quotedExecArgument(const QString& argument) {
 
 // A web address stays as it is; a path becomes a file: URL.
 QUrl urlOf(const QString& target) {
-    const QUrl url(target);
+    QUrl url(target);
     if (url.isValid() && url.scheme().size() > 1) {
         return url;
     }
@@ -140,8 +140,8 @@ void registerMimeTypes(const QString& entryPath, const QStringList& mimeTypes) {
     const QString cachePath = entry.dir().filePath(QLatin1String(kMimeCacheFile));
     const QString id = entry.fileName();
     QMap<QString, QStringList> cache = readMimeCache(cachePath);
-    for (auto type = cache.begin(); type != cache.end(); ++type) {
-        type->removeAll(id);
+    for (QStringList& ids : cache) {
+        ids.removeAll(id);
     }
     for (const QString& type : mimeTypes) {
         cache[type].append(id);

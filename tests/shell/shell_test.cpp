@@ -1,0 +1,289 @@
+#include "shell/shell.h"
+
+#include "doubles/platform_doubles.h"
+#include "doubles/temp_home.h"
+#include "user_data/user_data.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+namespace velmar::shell {
+namespace {
+
+// The program is <home>/bin/velmar_dv running as "velmar"; the user-data folder is
+// <home>/user/ and the Send To folder <home>/sendto. The window asking is 42.
+class Shell : public testing::Test {
+  protected:
+    Shell() { QDir().mkpath(path("user")); }
+
+    [[nodiscard]] QString path(const QString& name) const { return home.filePath(name); }
+    [[nodiscard]] ShellContext context(platform::DesktopShell& shell) {
+        return ShellContext{path("user/"), "velmar", path("bin/velmar_dv"), 42, shell, messages};
+    }
+    [[nodiscard]] ShellContext context() { return context(desktop); }
+    [[nodiscard]] QString helpShortcut() const { return path("user/velmar_help.desktop"); }
+    [[nodiscard]] QString viewerShortcut() const { return path("user/Wrk/htm_view.desktop"); }
+    [[nodiscard]] QString sendTo() const { return path("sendto"); }
+    [[nodiscard]] static QStringList savedAndOpened(const QString& shortcut,
+                                                    const QString& target) {
+        return {"saveLinkShortcut(" + shortcut + ',' + target + ')',
+                "openShortcut(" + shortcut + ',' + target + ",42)"};
+    }
+
+    test::TempHome home;
+    test::RecordingDesktopShell desktop;
+    test::RecordingMessageBox messages;
+};
+
+struct HelpPage {
+    const char* name;
+    QString sJob;
+    QString page;
+};
+
+class HelpPages : public Shell, public testing::WithParamInterface<HelpPage> {};
+
+TEST_P(HelpPages, SavesThenOpensTheHelpShortcut) {
+    W_Help(context(), GetParam().sJob);
+    EXPECT_EQ(desktop.calls,
+              savedAndOpened(helpShortcut(), "file://" + path("bin/help/") + GetParam().page));
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, HelpPages,
+    testing::Values(HelpPage{"MenuPage", "velmar.htm", "velmar.htm"},
+                    HelpPage{"CapitalsWithoutEnding", "VELMAR", "velmar.htm"},
+                    HelpPage{"OwnEnding", "Guide.HTML", "guide.html"},
+                    HelpPage{"DotInFolderOnly", "a.b/C", "a.b/c"},
+                    HelpPage{"SubFolder", "Ref/Index", "ref/index.htm"},
+                    HelpPage{"Japanese", QStringLiteral("印刷"), QStringLiteral("印刷.htm")}),
+    [](const testing::TestParamInfo<HelpPage>& info) { return info.param.name; });
+
+TEST_F(Shell, HelpReusesOneShortcutFile) {
+    W_Help(context(), "velmar.htm");
+    W_Help(context(), "other");
+    const QString base = "file://" + path("bin/help/");
+    EXPECT_EQ(desktop.calls, savedAndOpened(helpShortcut(), base + "velmar.htm") +
+                                 savedAndOpened(helpShortcut(), base + "other.htm"));
+}
+
+TEST_F(Shell, HelpShortcutThatCannotBeSavedIsNotOpened) {
+    desktop.failingShortcuts << helpShortcut();
+    EXPECT_NO_THROW(W_Help(context(), "velmar.htm"));
+    EXPECT_TRUE(desktop.calls.isEmpty());
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+struct Layout {
+    const char* name;
+    const char* executable;  // in the temporary folder
+    std::vector<const char*> folders;
+    const char* base;  // after "file://<temporary folder>/"
+};
+
+class HelpBase : public Shell, public testing::WithParamInterface<Layout> {};
+
+TEST_P(HelpBase, IsTheEncodedHelpFolderOfTheLayout) {
+    for (const char* folder : GetParam().folders) {
+        ASSERT_TRUE(QDir().mkpath(path(QString::fromUtf8(folder))));
+    }
+    EXPECT_EQ(helpBaseAddress(path(QString::fromUtf8(GetParam().executable))),
+              "file://" + home.path() + '/' + QString::fromUtf8(GetParam().base));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, HelpBase,
+    testing::Values(Layout{"BuildTree", "build/velmar", {"build/help"}, "build/help/"},
+                    Layout{"Installed",
+                           "usr/bin/velmar",
+                           {"usr/bin", "usr/share/velmar/help"},
+                           "usr/share/velmar/help/"},
+                    Layout{"InstalledDataMissing",
+                           "usr/bin/velmar",
+                           {"usr/bin/help", "usr/share"},
+                           "usr/bin/help/"},
+                    Layout{"Blank", "my tools/velmar", {"my tools/help"}, "my%20tools/help/"},
+                    Layout{"InstalledWithBlank",
+                           "my apps/bin/velmar",
+                           {"my apps/share/velmar/help"},
+                           "my%20apps/share/velmar/help/"},
+                    Layout{"PercentAndHash", "100% #1/velmar", {}, "100%25%20%231/help/"},
+                    Layout{"Japanese", "ツール/velmar", {}, "%E3%83%84%E3%83%BC%E3%83%AB/help/"}),
+    [](const testing::TestParamInfo<Layout>& info) { return info.param.name; });
+
+struct Viewed {
+    const char* name;
+    const char* target;
+};
+
+class ViewerTargets : public Shell, public testing::WithParamInterface<Viewed> {};
+
+TEST_P(ViewerTargets, AreSavedAndOpenedUnchanged) {
+    W_HtmView(context(), GetParam().target);
+    EXPECT_EQ(desktop.calls, savedAndOpened(viewerShortcut(), GetParam().target));
+}
+
+INSTANTIATE_TEST_SUITE_P(Targets, ViewerTargets,
+                         testing::Values(Viewed{"WebAddress", "https://example.com/a b?c=%41#D"},
+                                         Viewed{"PathInCapitals", "/srv/My Pages/x.HTM"},
+                                         Viewed{"EncodedFileUrl", "file:///srv/a%20b.htm"}),
+                         [](const testing::TestParamInfo<Viewed>& info) {
+                             return info.param.name;
+                         });
+
+TEST_F(Shell, ViewerWithoutWorkFolderWritesNothing) {
+    const platform::NativeServices native;
+    EXPECT_NO_THROW(W_HtmView(context(native.services().desktop), "https://example.com/"));
+    EXPECT_FALSE(QFileInfo::exists(path("user/Wrk")));
+    EXPECT_TRUE(QDir(path("user")).isEmpty());
+}
+
+TEST_F(Shell, SendToWritesTheProgramShortcutAndConfirmsIt) {
+    W_SendTo(context(), [this] { return sendTo(); });
+    const QString program = path("bin/velmar");
+    EXPECT_EQ(desktop.calls,
+              QStringList{"saveProgramShortcut(" + sendTo() + "/velmar.desktop," + program + ')'});
+    EXPECT_EQ(messages.shown, QStringList{program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + sendTo() +
+                                          QStringLiteral(" に作成しました")});
+    EXPECT_EQ(desktop.program.name, "Velmar");
+    EXPECT_EQ(desktop.program.comment, QStringLiteral("画像編集ツール　プリント"));
+    EXPECT_TRUE(desktop.program.mimeTypes.contains("image/jpeg"));
+    EXPECT_TRUE(desktop.program.mimeTypes.contains("image/png"));
+}
+
+struct Icon {
+    const char* name;
+    std::vector<const char*> files;  // in the temporary folder
+    const char* expected;            // nullptr: no icon
+};
+
+class SendToIcon : public Shell, public testing::WithParamInterface<Icon> {};
+
+TEST_P(SendToIcon, ComesFromTheProgramDataFolder) {
+    for (const char* file : GetParam().files) {
+        test::writeFile(path(QString::fromUtf8(file)), "png");
+    }
+    W_SendTo(context(), [this] { return sendTo(); });
+    EXPECT_EQ(desktop.program.iconPath, GetParam().expected == nullptr
+                                            ? QString()
+                                            : path(QString::fromUtf8(GetParam().expected)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, SendToIcon,
+    testing::Values(
+        Icon{"None", {}, nullptr},
+        Icon{"BesideTheExecutable", {"bin/velmar.png"}, "bin/velmar.png"},
+        Icon{"Installed", {"bin/velmar.png", "share/velmar/velmar.png"}, "share/velmar/velmar.png"},
+        Icon{"InstalledWithoutIcon", {"bin/velmar.png", "share/velmar/help/x"}, nullptr}),
+    [](const testing::TestParamInfo<Icon>& info) { return info.param.name; });
+
+TEST_F(Shell, SendToThatFailsConfirmsNothing) {
+    desktop.failingShortcuts << sendTo() + "/velmar.desktop";
+    EXPECT_NO_THROW(W_SendTo(context(), [this] { return sendTo(); }));
+    EXPECT_NO_THROW(W_SendTo(context(), [] { return QString(); }));
+    EXPECT_TRUE(desktop.calls.isEmpty());
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+// With the real desktop shell: a missing applications folder is created; a file standing
+// where it belongs makes the operation fail quietly.
+class SendToFolder : public Shell, public testing::WithParamInterface<bool> {};
+
+TEST_P(SendToFolder, IsCreatedOrFailsQuietly) {
+    const bool blocked = GetParam();
+    const QString folder = home.dataHome() + "/applications";
+    if (blocked) {
+        test::writeFile(folder, "x");
+    }
+    const platform::NativeServices native;
+    EXPECT_NO_THROW(W_SendTo(context(native.services().desktop), [&folder] { return folder; }));
+    EXPECT_EQ(QFileInfo(folder + "/velmar.desktop").isFile(), !blocked);
+    EXPECT_EQ(messages.shown.size(), blocked ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Folders, SendToFolder, testing::Values(false, true),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "FileInTheWay" : "Missing";
+                         });
+
+// yIni runs the operations with the program's state: <home>/bin/velmar as "velmar", the
+// user-data folder <home>/user/ and the Send To folder of the special folders.
+class IniShell : public Shell {
+  protected:
+    IniShell() {
+        user_data::resetUsr();
+        user_data::usr().sExeName = "velmar";
+        user_data::usr().sUserDataFolder = path("user/");
+        process.exePath = path("bin/velmar");
+        folders.folders[platform::kFolderSendTo] = sendTo();
+        QDir().mkpath(path("Data"));
+        test::writeFile(path("plain.txt"), "x");
+    }
+    ~IniShell() override { user_data::resetUsr(); }
+
+    user_data::yIni& ini() {
+        if (!ini_) {
+            ini_.emplace(platform::Services{process, native.services().lookup, messages, folders,
+                                            settings, desktop});
+        }
+        return *ini_;
+    }
+
+    const platform::NativeServices native;
+    test::FakeProcess process;
+    test::FakeSpecialFolders folders;
+    test::FakeSettingsStore settings;
+    std::optional<user_data::yIni> ini_;
+};
+
+TEST_F(IniShell, HelpAndSendToUseTheProgramState) {
+    ini().W_Help("velmar.htm");
+    ini().W_SendTo();
+    ASSERT_EQ(desktop.calls.size(), 3);
+    EXPECT_EQ(desktop.calls[0], "saveLinkShortcut(" + helpShortcut() + ",file://" +
+                                    path("bin/help/velmar.htm") + ')');
+    EXPECT_EQ(desktop.calls[2],
+              "saveProgramShortcut(" + sendTo() + "/velmar.desktop," + path("bin/velmar") + ')');
+    EXPECT_EQ(messages.shown.size(), 1);
+}
+
+struct Explore {
+    const char* name;
+    const char* folder;  // "@H" is the temporary folder
+    std::int16_t bOpn;
+    const char* call;  // "open" or "explore"; nullptr: nothing
+};
+
+class ExploreFolder : public IniShell, public testing::WithParamInterface<Explore> {};
+
+TEST_P(ExploreFolder, OpensOrShowsOnlyWhatItShould) {
+    const QString folder = QString::fromUtf8(GetParam().folder).replace("@H", home.path());
+    ini().W_ExpFd(folder, GetParam().bOpn);
+    const QStringList expected =
+        GetParam().call == nullptr
+            ? QStringList()
+            : QStringList{QString::fromUtf8(GetParam().call) + '(' + folder + ",0)"};
+    EXPECT_EQ(desktop.calls, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ExploreFolder,
+    testing::Values(Explore{"EmptyToExplore", "", 0, nullptr},
+                    Explore{"EmptyToOpen", "", -1, nullptr},
+                    Explore{"OpenFolder", "@H/Data", 1, "open"},
+                    Explore{"OpenMissingWithoutLooking", "@H/nowhere", -1, "open"},
+                    Explore{"OpenWebAddress", "https://example.com/", 1, "open"},
+                    Explore{"ExploreFolder", "@H/Data", 0, "explore"},
+                    Explore{"ExploreFile", "@H/plain.txt", 0, nullptr},
+                    Explore{"ExploreMissing", "@H/nowhere", 0, nullptr}),
+    [](const testing::TestParamInfo<Explore>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace velmar::shell
