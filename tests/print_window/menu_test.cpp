@@ -137,17 +137,8 @@ INSTANTIATE_TEST_SUITE_P(Ways, Closing, testing::Bool(),
                              return info.param ? std::string("ExitEntry") : std::string("CloseBox");
                          });
 
-void storeMode(const QString& document, int mode) {
-    test::writeFile(document, platform::encodeAnsi(
-                                  QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
-                                                 "<運用>\r\n   <設定>\r\n      <保存>%1</保存>\r\n"
-                                                 "   </設定>\r\n</運用>")
-                                      .arg(mode))
-                                  .value());
-}
-
 TEST_F(Menu, PrintOnlyRunSavesTheBackUpBeforePrinting) {
-    storeMode(userDataFolder() + QStringLiteral("User.xml"), 2);
+    writeSettingsDocument(userDataFolder() + QStringLiteral("User.xml"), QStringLiteral("2"));
     const fmPrn& done = start(imagePath(QStringLiteral("one.jpg")));
     EXPECT_TRUE(done.isUnloaded());
     EXPECT_EQ(done.exitStatus(), 0);
@@ -160,7 +151,7 @@ TEST_F(Menu, PrintOnlyRunSavesTheBackUpBeforePrinting) {
 }
 
 TEST_F(Menu, FailedBackUpStopsThePrintAndIsReported) {
-    storeMode(userDataFolder() + QStringLiteral("User.xml"), 1);
+    writeSettingsDocument(userDataFolder() + QStringLiteral("User.xml"), QStringLiteral("1"));
     KitScript script = printableImage();
     script.saveSucceeds = false;
     const fmPrn& done = start(imagePath(QStringLiteral("one.jpg")), script);

@@ -235,14 +235,6 @@ TEST_F(StartUp, ExitEntryUnloadsTheWindow) {
     EXPECT_FALSE(shown.isVisible());
 }
 
-void writeSettingsDocument(const QString& path, const QString& mode) {
-    test::writeFile(
-        path, platform::encodeAnsi(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
-                                                  "<運用>\r\n   <設定>\r\n      <保存>") +
-                                   mode + QStringLiteral("</保存>\r\n   </設定>\r\n</運用>"))
-                  .value());
-}
-
 QByteArray contentOf(const QString& path) {
     QFile file(path);
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();

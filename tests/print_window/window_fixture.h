@@ -65,4 +65,13 @@ class WindowFixture : public testing::Test {
     std::unique_ptr<fmPrn> window;
 };
 
+// A settings document holding only the backup mode, as the text stored.
+inline void writeSettingsDocument(const QString& path, const QString& mode) {
+    test::writeFile(
+        path, platform::encodeAnsi(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n"
+                                                  "<運用>\r\n   <設定>\r\n      <保存>") +
+                                   mode + QStringLiteral("</保存>\r\n   </設定>\r\n</運用>"))
+                  .value());
+}
+
 }  // namespace velmar::print_window
