@@ -109,12 +109,17 @@ QString programEntry(const ProgramShortcut& program) {
     return entry;
 }
 
-// The file types of the folder's mime cache, each with its desktop-file ids in order.
+// The file types of the folder's mime cache, each with its desktop-file ids in order. A
+// cache that is there but cannot be read raises: rewriting it would drop its lines.
 QMap<QString, QStringList> readMimeCache(const QString& path) {
     QMap<QString, QStringList> cache;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!file.exists()) {
         return cache;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Error(QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(path) +
+                    QStringLiteral(" を開けません") + QLatin1Char('\r') + file.errorString());
     }
     bool inGroup = false;
     for (const QByteArray& raw : file.readAll().split('\n')) {
