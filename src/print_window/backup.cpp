@@ -101,14 +101,26 @@ void saveJpeg(image_component::ImageView& ikImg, const QString& path) {
     saveOrRaise(ikImg, image_component::kFormatJpeg, path);
 }
 
+// Another copy of the program may create the folder between the test and the creation.
+void createFolderUnlessThere(const platform::FileSystem& files, const QString& folder) {
+    if (files.FolderExists(folder)) {
+        return;
+    }
+    try {
+        files.CreateFolder(folder);
+    } catch (const Error&) {
+        if (!files.FolderExists(folder)) {
+            throw;
+        }
+    }
+}
+
 }  // namespace
 
 void NextBackUpNo(std::int16_t& number) {
     const QString folder = backUpFolder();
     const platform::FileSystem& files = user_data::EnsureFso();
-    if (!files.FolderExists(folder)) {
-        files.CreateFolder(folder);
-    }
+    createFolderUnlessThere(files, folder);
     number = 0;
     for (const QString& name : files.FileNames(folder)) {
         if (!isBackUpName(name)) {
