@@ -1,5 +1,5 @@
 // The file-system service and its code page 932 text files, built on Qt's file classes.
-#include "platform/platform.h"
+#include "platform/file_error.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,15 +16,15 @@ QString nativePath(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
-[[noreturn]] void raise(const QString& what, const QString& path, const QString& reason = {}) {
+}  // namespace
+
+void raiseFileError(const QString& what, const QString& path, const QString& reason) {
     QString text = QStringLiteral("ﾌｧｲﾙ ") + nativePath(path) + QLatin1Char(' ') + what;
     if (!reason.isEmpty()) {
         text += QLatin1Char('\r') + reason;
     }
     throw Error(text);
 }
-
-}  // namespace
 
 TextReader::TextReader(QString path, QByteArray bytes)
     : path_(std::move(path)), bytes_(std::move(bytes)) {}
@@ -40,7 +40,7 @@ bool TextReader::AtEndOfLine() const {
 QString TextReader::ReadAll() {
     const std::optional<QString> text = decodeAnsi(bytes_.mid(position_));
     if (!text) {
-        raise(QStringLiteral("は Shift-JIS のﾃｷｽﾄではありません"), path_);
+        raiseFileError(QStringLiteral("は Shift-JIS のﾃｷｽﾄではありません"), path_);
     }
     position_ = bytes_.size();
     return *text;
@@ -59,7 +59,7 @@ class TextWriter::Impl {
 
 TextWriter::TextWriter(const QString& path) : impl_(std::make_unique<Impl>(path)) {
     if (!impl_->file.open(QIODevice::WriteOnly)) {
-        raise(QStringLiteral("に書き込めません"), path, impl_->file.errorString());
+        raiseFileError(QStringLiteral("に書き込めません"), path, impl_->file.errorString());
     }
 }
 
@@ -76,19 +76,19 @@ void TextWriter::Write(const QString& text) {
     const std::optional<QByteArray> bytes = encodeAnsi(text);
     if (!bytes) {
         impl_->file.cancelWriting();
-        raise(QStringLiteral("に Shift-JIS で表せない文字は書き込めません"),
-              impl_->file.fileName());
+        raiseFileError(QStringLiteral("に Shift-JIS で表せない文字は書き込めません"),
+                       impl_->file.fileName());
     }
     if (impl_->file.write(*bytes) != bytes->size()) {
-        raise(QStringLiteral("に書き込めません"), impl_->file.fileName(),
-              impl_->file.errorString());
+        raiseFileError(QStringLiteral("に書き込めません"), impl_->file.fileName(),
+                       impl_->file.errorString());
     }
 }
 
 void TextWriter::Close() {
     if (!impl_->file.commit()) {
-        raise(QStringLiteral("に書き込めません"), impl_->file.fileName(),
-              impl_->file.errorString());
+        raiseFileError(QStringLiteral("に書き込めません"), impl_->file.fileName(),
+                       impl_->file.errorString());
     }
 }
 
@@ -119,11 +119,11 @@ QStringList FileSystem::FileNames(const QString& folder) const {
 TextReader FileSystem::OpenTextFileForReading(const QString& path) const {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        raise(QStringLiteral("を開けません"), path, file.errorString());
+        raiseFileError(QStringLiteral("を開けません"), path, file.errorString());
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        raise(QStringLiteral("を読み込めません"), path, file.errorString());
+        raiseFileError(QStringLiteral("を読み込めません"), path, file.errorString());
     }
     return {path, std::move(bytes)};
 }
@@ -147,13 +147,13 @@ bool FileSystem::CreateNewFile(const QString& path) const {
     if (entry.exists() || entry.isSymLink()) {
         return false;
     }
-    raise(QStringLiteral("を作成できません"), path, file.errorString());
+    raiseFileError(QStringLiteral("を作成できません"), path, file.errorString());
 }
 
 void FileSystem::DeleteFile(const QString& path) const {
     QFile file(path);
     if (!file.remove() && (QFileInfo(path).isSymLink() || QFileInfo::exists(path))) {
-        raise(QStringLiteral("を削除できません"), path, file.errorString());
+        raiseFileError(QStringLiteral("を削除できません"), path, file.errorString());
     }
 }
 

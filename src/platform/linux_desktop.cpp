@@ -2,6 +2,8 @@
 // desktop's URL handler (xdg-open); no command shell is involved.
 #include "platform/linux_desktop.h"
 
+#include "platform/file_error.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -74,8 +76,7 @@ QUrl urlOf(const QString& target) {
 void writeWhole(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        throw Error(QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(path) +
-                    QStringLiteral(" に書き込めません") + QLatin1Char('\r') + file.errorString());
+        raiseFileError(QStringLiteral("に書き込めません"), path, file.errorString());
     }
 }
 
@@ -118,8 +119,7 @@ QMap<QString, QStringList> readMimeCache(const QString& path) {
         return cache;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        throw Error(QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(path) +
-                    QStringLiteral(" を開けません") + QLatin1Char('\r') + file.errorString());
+        raiseFileError(QStringLiteral("を開けません"), path, file.errorString());
     }
     bool inGroup = false;
     for (const QByteArray& raw : file.readAll().split('\n')) {

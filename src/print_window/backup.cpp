@@ -1,10 +1,10 @@
 #include "print_window/backup.h"
 
+#include "print_window/checked_math.h"
 #include "print_window/print_window.h"
 #include "settings_store/settings_store.h"
 #include "user_data/user_data.h"
 
-#include <cmath>
 #include <limits>
 
 namespace velmar::print_window {
@@ -29,13 +29,14 @@ bool isBackUpName(const QString& name) {
            name.endsWith(QLatin1String(kBitmapExtension), Qt::CaseSensitive);
 }
 
-// The backup number as a 16-bit value, rounded half to even.
+// The backup number as a 16-bit value, rounded half to even. A number that does not fit
+// leaves no number after it.
 std::int16_t roundedNumber(double value) {
-    const double rounded = std::nearbyint(value);
-    if (!(rounded >= std::numeric_limits<std::int16_t>::min() && rounded <= kHighestNumber)) {
+    try {
+        return toInt16(value);
+    } catch (const Error&) {
         raiseNoFreeNumber();
     }
-    return static_cast<std::int16_t>(rounded);
 }
 
 // The folder, a separator and the number with at least four digits.

@@ -21,13 +21,26 @@ double roundHalfEven(double value) {
     return std::nearbyint(value);
 }
 
-std::int32_t toInt32(double value) {
+namespace {
+
+template <typename Integer>
+Integer roundedInto(double value) {
     const double rounded = roundHalfEven(value);
-    if (std::isnan(rounded) || rounded < std::numeric_limits<std::int32_t>::min() ||
-        rounded > std::numeric_limits<std::int32_t>::max()) {
+    if (std::isnan(rounded) || rounded < std::numeric_limits<Integer>::min() ||
+        rounded > std::numeric_limits<Integer>::max()) {
         overflow();
     }
-    return static_cast<std::int32_t>(rounded);
+    return static_cast<Integer>(rounded);
+}
+
+}  // namespace
+
+std::int32_t toInt32(double value) {
+    return roundedInto<std::int32_t>(value);
+}
+
+std::int16_t toInt16(double value) {
+    return roundedInto<std::int16_t>(value);
 }
 
 std::int32_t subtractChecked(std::int32_t a, std::int32_t b) {
