@@ -10,7 +10,14 @@ packages=(
   # run: Qt's image plugins (TIFF, WebP, …), CUPS print support, offscreen platform
   qt6-image-formats-plugins libqt6printsupport6 libcups2 qt6-qpa-plugins
   # test
-  libgtest-dev libgmock-dev poppler-utils libglib2.0-bin
+  libgtest-dev libgmock-dev poppler-utils libglib2.0-bin desktop-file-utils
+  # test printing through a private CUPS daemon to PDF printers, and ask it about jobs
+  cups-daemon cups-client cups-ipp-utils cups-filters-core-drivers printer-driver-cups-pdf
+  ghostscript
+  # test the real window on a private X server; draw the screenshots
+  xvfb xdotool imagemagick
+  # package: cpack -G DEB finds the shared-library dependencies with dpkg-shlibdeps
+  dpkg-dev file
   # look at it: a Japanese font for the window and its menus
   fonts-ipafont-gothic
 )

@@ -276,11 +276,14 @@ void QtImagePrinter::saveChoice() const {
 }
 
 PageGeometry QtImagePrinter::pageGeometry() const {
-    const QPageLayout layout = printer_->pageLayout();
+    // A printer's printable area is what the device can reach: the layout's minimum
+    // margins. The layout's own margins are page-setup margins that Qt starts at 10 pt.
+    QPageLayout layout = printer_->pageLayout();
+    layout.setUnits(QPageLayout::Millimeter);
     const QMarginsF margins =
         printsToPdf_ ? QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm)
-                     : layout.margins(QPageLayout::Millimeter);
-    return PageGeometry{layout.fullRect(QPageLayout::Millimeter).size(), margins};
+                     : layout.minimumMargins();
+    return PageGeometry{layout.fullRect().size(), margins};
 }
 
 void QtImagePrinter::checkSurface(std::int32_t deviceContext) const {

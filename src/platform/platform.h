@@ -244,4 +244,7 @@ void selectHeadlessPlatformWhenNoDisplay();
 // line break.
 void writeDiagnostic(const QString& text);
 
+// Writes text to standard output as it is, in the locale's encoding.
+void writeOutput(const QString& text);
+
 }  // namespace velmar::platform

@@ -67,4 +67,10 @@ void writeDiagnostic(const QString& text) {
     std::fflush(stderr);
 }
 
+void writeOutput(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
 }  // namespace velmar::platform

@@ -84,7 +84,8 @@ class fmPrn final : public QMainWindow {
     int exitStatus_ = 0;
 };
 
-// Runs the program: start-up, then the window until it closes. Returns the exit status.
+// Runs the program: answers --help and --version (see command_line.h), or else start-up,
+// then the window until it closes. Returns the exit status.
 [[nodiscard]] int run(const platform::Services& services);
 
 }  // namespace velmar::print_window

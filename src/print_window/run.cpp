@@ -1,3 +1,4 @@
+#include "print_window/command_line.h"
 #include "print_window/print_window.h"
 
 #include <QApplication>
@@ -5,6 +6,10 @@
 namespace velmar::print_window {
 
 int run(const platform::Services& services) {
+    // Answered before the window, the settings or the user-data folder exist.
+    if (answerCommandLineRequest(services)) {
+        return 0;
+    }
     image_component::configureImageReaders();
     fmPrn window(services, image_component::makeImageKit());
     window.Form_Load();

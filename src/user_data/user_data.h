@@ -17,10 +17,16 @@ namespace velmar::user_data {
 // The settings-store entry that records where the executable lives.
 inline constexpr auto kToolsApplication = "OstrandTools";
 inline constexpr auto kPathSection = "Path";
-// The file beside the executable that says where the per-user files live.
+// The file that says where the per-user files live. It is installed with the program's
+// other files (see definitionFilePath).
 inline constexpr auto kDefinitionFile = "UserData.ini";
 // The folder definition used when the file gives none (the spelling is the stored token's).
 inline constexpr auto kDefaultDefinition = "%applicaion data%";
+
+// Where the definition file is looked for: in the folder of the files installed with the
+// program (<prefix>/share/velmar when the program is installed, the executable's own
+// folder in a build tree). A file beside an installed executable is not read.
+[[nodiscard]] QString definitionFilePath(const QString& executableFilePath);
 
 // The shared settings object: the per-user data folder and file-system helpers, and the
 // user's settings document.
@@ -28,7 +34,7 @@ class yIni {
   public:
     explicit yIni(const platform::Services& services);
 
-    // Decides the per-user data folder from the definition file beside the executable,
+    // Decides the per-user data folder from the definition file (see definitionFilePath),
     // records the executable's path in the per-user settings store and creates the folder.
     // Sets usr().sUserDataFolder. nWhnd is the window that owns any message.
     void W_UserData(std::int32_t nWhnd);

@@ -39,6 +39,11 @@ QString folderMissingMessage(const QString& folder, const QString& defaultFolder
 
 }  // namespace
 
+QString definitionFilePath(const QString& executableFilePath) {
+    return withTrailingSeparator(platform::programDataFolder(executableFilePath)) +
+           QLatin1String(kDefinitionFile);
+}
+
 yIni::yIni(const platform::Services& services)
     : services_(services),
       document_([]() -> platform::FileSystem& { return EnsureFso(); }, services.messages) {}
@@ -50,8 +55,7 @@ void yIni::W_UserData(std::int32_t nWhnd) {
     const platform::FileSystem& files = EnsureFso();
     recordExecutablePath(executable);
     const QString defaultFolder = toolFolder(platform::kFolderAppData);
-    const QString definition =
-        readDefinition(programFolder + QLatin1String(kDefinitionFile), defaultFolder);
+    const QString definition = readDefinition(definitionFilePath(executable), defaultFolder);
     usr().sUserDataFolder = chooseFolder(definition, programFolder, defaultFolder);
     if (!files.FolderExists(usr().sUserDataFolder)) {
         F_CreateFld(usr().sUserDataFolder);

@@ -13,7 +13,7 @@ constexpr int kTimeoutMs = 120000;
 }  // namespace
 
 std::unique_ptr<QProcess> startVelmar(const TempHome& home, const QStringList& arguments,
-                                      const QString& executable) {
+                                      const QString& executable, const QString& cupsServer) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(QString::fromLatin1(name));
@@ -21,7 +21,9 @@ std::unique_ptr<QProcess> startVelmar(const TempHome& home, const QStringList& a
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home.dataHome());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
-    environment.insert(QStringLiteral("CUPS_SERVER"), home.filePath(QStringLiteral("none.sock")));
+    environment.insert(
+        QStringLiteral("CUPS_SERVER"),
+        cupsServer.isEmpty() ? home.filePath(QStringLiteral("none.sock")) : cupsServer);
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
     process->start(executable, arguments);
@@ -39,8 +41,9 @@ RunResult finishVelmar(QProcess& process) {
                      QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
-RunResult runVelmar(const TempHome& home, const QStringList& arguments, const QString& executable) {
-    const std::unique_ptr<QProcess> process = startVelmar(home, arguments, executable);
+RunResult runVelmar(const TempHome& home, const QStringList& arguments, const QString& executable,
+                    const QString& cupsServer) {
+    const std::unique_ptr<QProcess> process = startVelmar(home, arguments, executable, cupsServer);
     return finishVelmar(*process);
 }
 

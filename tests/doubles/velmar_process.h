@@ -17,15 +17,17 @@ struct RunResult {
     QString standardError;
 };
 
-// Starts the program and returns at once.
+// Starts the program and returns at once. It reaches no CUPS daemon unless one is named.
 [[nodiscard]] std::unique_ptr<QProcess> startVelmar(
     const TempHome& home, const QStringList& arguments,
-    const QString& executable = QStringLiteral(VELMAR_EXECUTABLE));
+    const QString& executable = QStringLiteral(VELMAR_EXECUTABLE),
+    const QString& cupsServer = QString());
 
 // Waits for a started program to end (it is killed after two minutes).
 [[nodiscard]] RunResult finishVelmar(QProcess& process);
 
 [[nodiscard]] RunResult runVelmar(const TempHome& home, const QStringList& arguments,
-                                  const QString& executable = QStringLiteral(VELMAR_EXECUTABLE));
+                                  const QString& executable = QStringLiteral(VELMAR_EXECUTABLE),
+                                  const QString& cupsServer = QString());
 
 }  // namespace velmar::test

@@ -1,12 +1,12 @@
 // The real program, started as a user would start it, headless, printing with the
 // built-in PDF printer. Its page is rasterised at 254 dpi so that one pixel is 0.1 mm.
+#include "doubles/page_raster.h"
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
 #include "image_component/image_fixtures.h"
 
 #include <QDir>
 #include <QImage>
-#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kDotsPerMetreAt300Dpi = 11811;
 
+using test::inkBounds;
 using test::RunResult;
 
 class PrintOnlyRun : public testing::Test {
@@ -50,34 +51,12 @@ class PrintOnlyRun : public testing::Test {
         return QDir(userData()).entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name);
     }
 
-    // The first page of a PDF at 254 dpi.
     [[nodiscard]] QImage rasterised(const QString& pdfName) const {
-        const QString prefix = home.filePath(QStringLiteral("page"));
-        const int status =
-            QProcess::execute(QStringLiteral("pdftoppm"),
-                              {QStringLiteral("-r"), QStringLiteral("254"), QStringLiteral("-png"),
-                               QStringLiteral("-singlefile"), userData() + pdfName, prefix});
-        EXPECT_EQ(status, 0) << "pdftoppm failed";
-        return QImage(prefix + QStringLiteral(".png"));
+        return test::rasterisePdf(userData() + pdfName, test::kTenthsDpi);
     }
 
     test::TempHome home;
 };
-
-// The smallest rectangle holding every dark pixel.
-QRect inkBounds(const QImage& page) {
-    QRect bounds;
-    const QImage grey = page.convertToFormat(QImage::Format_Grayscale8);
-    for (int y = 0; y < grey.height(); ++y) {
-        const uchar* line = grey.constScanLine(y);
-        for (int x = 0; x < grey.width(); ++x) {
-            if (line[x] < 128) {
-                bounds |= QRect(x, y, 1, 1);
-            }
-        }
-    }
-    return bounds;
-}
 
 void expectNear(const QRect& actual, const QRect& expected) {
     EXPECT_NEAR(actual.left(), expected.left(), 1) << "left";
@@ -131,6 +110,20 @@ INSTANTIATE_TEST_SUITE_P(
                               "[Printer]\nName=PDF\nPaperSize=Letter\n", QSize(2159, 2794),
                               QRect(42, 42, 508, 254)}),
     [](const testing::TestParamInfo<Placement>& info) { return info.param.name; });
+
+// Qt rounds a printable area's origin to whole points when it lays the page out itself
+// (4.2 mm would become 4.233 mm); measured to 0.01 mm, the image starts at 4.2 mm.
+TEST_F(PrintOnlyRun, ImageStartsExactlyAtTheMarginsToAHundredthOfAMillimetre) {
+    usePrinterSettings("[Printer]\nName=PDF\n");
+    const QString image = blackImage(QStringLiteral("image.png"), QSize(600, 300), true);
+
+    const RunResult result = runVelmar({image});
+
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const QPoint corner = test::inkCornerInHundredths(userData() + QStringLiteral("Print Out.pdf"));
+    EXPECT_NEAR(corner.x(), 420, 2);
+    EXPECT_NEAR(corner.y(), 420, 2);
+}
 
 TEST_F(PrintOnlyRun, SecondRunWritesANewPdfAndTheWindowIsNeverNeeded) {
     usePrinterSettings("[Printer]\nName=PDF\n");

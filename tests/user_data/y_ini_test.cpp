@@ -32,9 +32,8 @@ class UserDataFolder : public testing::Test {
 
     yIni& ini() {
         if (!ini_) {
-            ini_.emplace(
-                platform::Services{process, native.services().lookup, messages, folders, settings,
-                              desktop});
+            ini_.emplace(platform::Services{process, native.services().lookup, messages, folders,
+                                            settings, desktop});
         }
         return *ini_;
     }
@@ -137,6 +136,55 @@ INSTANTIATE_TEST_SUITE_P(
         Definition{"NamesAFile", "@H/plain.txt", "@U", Message::FolderMissing},
         Definition{"FolderFollowedByLineBreak", "@H/Data\r\n", "@U", Message::FolderMissing}),
     [](const testing::TestParamInfo<Definition>& info) { return info.param.name; });
+
+// An installed program: the executable in <home>/bin and its files in <home>/share/velmar.
+// Only the definition among those files counts; one beside the executable is not read.
+struct InstalledDefinition {
+    const char* name;
+    const char* inDataFolder;  // nullptr: no file; "@H" is the home folder
+    const char* besideExecutable;
+    const char* expected;  // "@P" program folder, "@U" default, "@H" home
+    bool reportsMissingFile;
+};
+
+class InstalledUserDataDefinition : public UserDataFolder,
+                                    public testing::WithParamInterface<InstalledDefinition> {};
+
+TEST_P(InstalledUserDataDefinition, IsReadFromTheInstalledDataFolder) {
+    const InstalledDefinition& c = GetParam();
+    const QString dataFolder = home.filePath(QStringLiteral("share/velmar/"));
+    ASSERT_TRUE(QDir().mkpath(dataFolder));
+    if (c.inDataFolder != nullptr) {
+        test::writeFile(dataFolder + QStringLiteral("UserData.ini"),
+                        pathOf(c.inDataFolder).toUtf8());
+    }
+    if (c.besideExecutable != nullptr) {
+        test::writeFile(programFolder() + QStringLiteral("UserData.ini"),
+                        pathOf(c.besideExecutable).toUtf8());
+    }
+    ini().W_UserData(0);
+
+    EXPECT_EQ(usr().sUserDataFolder, pathOf(c.expected)
+                                         .replace(QStringLiteral("@P"), programFolder())
+                                         .replace(QStringLiteral("@U"), defaultFolder()));
+    QStringList shown;
+    if (c.reportsMissingFile) {
+        shown << dataFolder + QStringLiteral("UserData.ini が見つかりません\rﾕｰｻﾞｰﾃﾞｰﾀｰﾌｫﾙﾀﾞは　") +
+                     defaultFolder() + QStringLiteral(" を使用します");
+    }
+    EXPECT_EQ(messages.shown, shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, InstalledUserDataDefinition,
+    testing::Values(InstalledDefinition{"App", "%app%", nullptr, "@PusData/", false},
+                    InstalledDefinition{"Usr", "%usr%", nullptr, "@U", false},
+                    InstalledDefinition{"FolderPath", "@H/Data", nullptr, "@H/Data/", false},
+                    InstalledDefinition{"DataFolderWinsOverTheExecutablesFolder", "@H/Data",
+                                        "%app%", "@H/Data/", false},
+                    InstalledDefinition{"OnlyBesideTheExecutableIsNotRead", nullptr, "%app%", "@U",
+                                        true}),
+    [](const testing::TestParamInfo<InstalledDefinition>& info) { return info.param.name; });
 
 struct Recorded {
     const char* name;

@@ -1,0 +1,187 @@
+// The real program printing through a real CUPS daemon of the test's own, to PDF printers
+// (cups-pdf) that the daemon runs. The page that comes out is rasterised at 254 dpi, so
+// that one pixel is 0.1 mm, and the document the daemon received at 2540 dpi.
+#include "doubles/page_raster.h"
+#include "doubles/private_cups.h"
+#include "doubles/temp_home.h"
+#include "doubles/velmar_process.h"
+#include "platform/platform.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <unistd.h>
+
+namespace velmar::print_window {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kDotsPerMetreAt300Dpi = 11811;
+constexpr auto kJobTimeout = 90s;
+
+// A4 with the whole sheet printable, and A4 with 4.2 mm unprintable on every side.
+const QString kWholeSheetQueue = QStringLiteral("VelmarPdf");
+const QString kMarginsQueue = QStringLiteral("VelmarMargins");
+
+class CupsRun : public testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        cups_ = std::make_unique<test::PrivateCups>();
+        cups_->addPdfPrinter(kWholeSheetQueue);
+        cups_->addPdfPrinterWithMargins(kMarginsQueue);
+    }
+    static void TearDownTestSuite() { cups_.reset(); }
+
+    void SetUp() override {
+        if (cups_->failure().isEmpty()) {
+            return;
+        }
+        // Outside CI a developer without root cannot start the daemon; CI always can.
+        if (qEnvironmentVariableIsEmpty("CI") && ::geteuid() != 0) {
+            GTEST_SKIP() << cups_->failure().toStdString();
+        }
+        FAIL() << cups_->failure().toStdString();
+    }
+
+    [[nodiscard]] static test::PrivateCups& cups() { return *cups_; }
+
+    [[nodiscard]] QString userData() const {
+        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
+    }
+
+    void usePrinter(const QString& queue) const {
+        test::writeFile(userData() + QStringLiteral("IkPrn.Ik"),
+                        QStringLiteral("[Printer]\nName=%1\n").arg(queue).toUtf8());
+    }
+
+    void storeBackUpMode(int mode) const {
+        const QString document =
+            QStringLiteral(
+                "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n"
+                "      <保存>%1</保存>\r\n   </設定>\r\n</運用>")
+                .arg(mode);
+        test::writeFile(userData() + QStringLiteral("User.xml"),
+                        platform::encodeAnsi(document).value());
+    }
+
+    // A black image of the given pixel size with 300 dpi recorded.
+    [[nodiscard]] QString blackImage(QSize size) const {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::black);
+        image.setDotsPerMeterX(kDotsPerMetreAt300Dpi);
+        image.setDotsPerMeterY(kDotsPerMetreAt300Dpi);
+        const QString path = home.filePath(QStringLiteral("image.png"));
+        EXPECT_TRUE(image.save(path, "PNG"));
+        return path;
+    }
+
+    [[nodiscard]] test::RunResult print(const QString& image) const {
+        return test::runVelmar(home, {image}, QStringLiteral(VELMAR_EXECUTABLE), cups().socket());
+    }
+
+    // The jobs of a queue after the ones it already had, once all of them have ended.
+    [[nodiscard]] static std::vector<test::CupsJob> newJobs(const QString& queue,
+                                                            std::size_t before) {
+        std::vector<test::CupsJob> all = cups().waitForEndedJobs(queue, before + 1, kJobTimeout);
+        all.erase(all.begin(),
+                  all.begin() + static_cast<std::ptrdiff_t>(std::min(before, all.size())));
+        return all;
+    }
+
+    test::TempHome home;
+
+  private:
+    static inline std::unique_ptr<test::PrivateCups> cups_;
+};
+
+struct CupsPlacement {
+    const char* name;
+    const QString* queue;
+    QSize pixels;  // at 300 dpi
+    QRect drawn;   // in tenths of a millimetre on the sheet
+};
+
+class CupsPrintedPage : public CupsRun, public testing::WithParamInterface<CupsPlacement> {};
+
+TEST_P(CupsPrintedPage, JobCompletesAsPrintOutWithTheImageAtTheCornerOfThePrintableArea) {
+    const CupsPlacement& placement = GetParam();
+    const QString& queue = *placement.queue;
+    usePrinter(queue);
+    const std::size_t before = cups().jobs(queue).size();
+
+    const test::RunResult result = print(blackImage(placement.pixels));
+
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const std::vector<test::CupsJob> jobs = newJobs(queue, before);
+    ASSERT_EQ(jobs.size(), 1U);
+    EXPECT_EQ(jobs.front().name, QStringLiteral("Print Out"));
+    ASSERT_EQ(jobs.front().state, QStringLiteral("completed"));
+
+    const std::optional<QString> output = cups().outputOf(jobs.front().id);
+    ASSERT_TRUE(output.has_value()) << "cups-pdf wrote no file for job " << jobs.front().id;
+    const QRect ink = test::inkBounds(test::rasterisePdf(*output, test::kTenthsDpi));
+    EXPECT_NEAR(ink.left(), placement.drawn.left(), 2) << "left";
+    EXPECT_NEAR(ink.top(), placement.drawn.top(), 2) << "top";
+    EXPECT_NEAR(ink.width(), placement.drawn.width(), 2) << "width";
+    EXPECT_NEAR(ink.height(), placement.drawn.height(), 2) << "height";
+
+    // What the program sent, before the printer's filters, is exact to 0.01 mm: an origin
+    // rounded to whole points (4.233 mm instead of 4.2 mm) would show here.
+    const QPoint corner = test::inkCornerInHundredths(cups().spooledDocument(jobs.front().id));
+    EXPECT_NEAR(corner.x(), placement.drawn.left() * 10, 2);
+    EXPECT_NEAR(corner.y(), placement.drawn.top() * 10, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queues, CupsPrintedPage,
+    testing::Values(CupsPlacement{"WholeSheetPrintable", &kWholeSheetQueue, QSize(600, 300),
+                                  QRect(0, 0, 508, 254)},
+                    CupsPlacement{"MarginsFromThePrinterDescription", &kMarginsQueue,
+                                  QSize(600, 300), QRect(42, 42, 508, 254)},
+                    CupsPlacement{"TooLargeShrinksIntoThePrintableArea", &kMarginsQueue,
+                                  QSize(2480, 3508), QRect(42, 42, 2016, 2851)}),
+    [](const testing::TestParamInfo<CupsPlacement>& info) { return info.param.name; });
+
+TEST_F(CupsRun, BackUpIsSavedBeforeTheJobIsSpooled) {
+    usePrinter(kWholeSheetQueue);
+    storeBackUpMode(2);
+    const std::size_t before = cups().jobs(kWholeSheetQueue).size();
+
+    const test::RunResult result = print(blackImage(QSize(120, 90)));
+
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const QString backUp = userData() + QStringLiteral("Temp/0001.jpg");
+    QImageReader reader(backUp);
+    EXPECT_EQ(reader.format(), "jpeg");
+    EXPECT_EQ(reader.size(), QSize(120, 90));
+    const std::vector<test::CupsJob> jobs = newJobs(kWholeSheetQueue, before);
+    ASSERT_EQ(jobs.size(), 1U);
+    EXPECT_EQ(jobs.front().state, QStringLiteral("completed"));
+    // The daemon counts whole seconds; the backup was finished no later than that second.
+    EXPECT_LE(QFileInfo(backUp).lastModified().toSecsSinceEpoch(), jobs.front().createdAt);
+}
+
+TEST_F(CupsRun, QueueThatIsGoneLeadsToTheCancelledDialogAndNothingIsSpooled) {
+    usePrinter(QStringLiteral("GoneAway"));
+    const std::size_t wholeSheet = cups().jobs(kWholeSheetQueue).size();
+    const std::size_t margins = cups().jobs(kMarginsQueue).size();
+
+    const test::RunResult result = print(blackImage(QSize(60, 60)));
+
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("counts as cancelled")))
+        << result.standardError.toStdString();
+    EXPECT_EQ(cups().jobs(kWholeSheetQueue).size(), wholeSheet);
+    EXPECT_EQ(cups().jobs(kMarginsQueue).size(), margins);
+    EXPECT_TRUE(QDir(userData()).entryList({QStringLiteral("*.pdf")}, QDir::Files).isEmpty());
+}
+
+}  // namespace
+}  // namespace velmar::print_window
