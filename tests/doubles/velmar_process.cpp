@@ -1,5 +1,7 @@
 #include "doubles/velmar_process.h"
 
+#include "platform/platform.h"
+
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
@@ -45,6 +47,20 @@ RunResult runVelmar(const TempHome& home, const QStringList& arguments, const QS
                     const QString& cupsServer) {
     const std::unique_ptr<QProcess> process = startVelmar(home, arguments, executable, cupsServer);
     return finishVelmar(*process);
+}
+
+QString userDataFolder(const TempHome& home) {
+    return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
+}
+
+void storeBackUpMode(const TempHome& home, int mode) {
+    const QString document =
+        QStringLiteral(
+            "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n"
+            "      <保存>%1</保存>\r\n   </設定>\r\n</運用>")
+            .arg(mode);
+    writeFile(userDataFolder(home) + QStringLiteral("User.xml"),
+              platform::encodeAnsi(document).value());
 }
 
 }  // namespace velmar::test

@@ -30,4 +30,11 @@ struct RunResult {
                                   const QString& executable = QStringLiteral(VELMAR_EXECUTABLE),
                                   const QString& cupsServer = QString());
 
+// The user-data folder of a run in that home folder ("%usr%"), with a trailing '/'.
+[[nodiscard]] QString userDataFolder(const TempHome& home);
+
+// Writes the settings document that a run reads its backup mode from (0 none, 1 bitmap,
+// 2 JPEG), as the program itself writes it.
+void storeBackUpMode(const TempHome& home, int mode);
+
 }  // namespace velmar::test

@@ -2,7 +2,6 @@
 // before the page is printed, and a backup that fails stops the print.
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
-#include "platform/platform.h"
 
 #include <QDir>
 #include <QImage>
@@ -24,21 +23,11 @@ class BackUpRun : public testing::Test {
         EXPECT_TRUE(image.save(imagePath(), "PNG"));
     }
 
-    [[nodiscard]] QString userData() const {
-        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
-    }
+    [[nodiscard]] QString userData() const { return test::userDataFolder(home); }
     [[nodiscard]] QString backUps() const { return userData() + QStringLiteral("Temp"); }
     [[nodiscard]] QString imagePath() const { return home.filePath(QStringLiteral("photo.png")); }
 
-    void storeMode(int mode) const {
-        const QString document =
-            QStringLiteral(
-                "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n"
-                "      <保存>%1</保存>\r\n   </設定>\r\n</運用>")
-                .arg(mode);
-        test::writeFile(userData() + QStringLiteral("User.xml"),
-                        platform::encodeAnsi(document).value());
-    }
+    void storeMode(int mode) const { test::storeBackUpMode(home, mode); }
 
     [[nodiscard]] test::RunResult print() const { return test::runVelmar(home, {imagePath()}); }
 

@@ -5,7 +5,6 @@
 #include "doubles/private_cups.h"
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
-#include "platform/platform.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,24 +51,14 @@ class CupsRun : public testing::Test {
 
     [[nodiscard]] static test::PrivateCups& cups() { return *cups_; }
 
-    [[nodiscard]] QString userData() const {
-        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
-    }
+    [[nodiscard]] QString userData() const { return test::userDataFolder(home); }
 
     void usePrinter(const QString& queue) const {
         test::writeFile(userData() + QStringLiteral("IkPrn.Ik"),
                         QStringLiteral("[Printer]\nName=%1\n").arg(queue).toUtf8());
     }
 
-    void storeBackUpMode(int mode) const {
-        const QString document =
-            QStringLiteral(
-                "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n"
-                "      <保存>%1</保存>\r\n   </設定>\r\n</運用>")
-                .arg(mode);
-        test::writeFile(userData() + QStringLiteral("User.xml"),
-                        platform::encodeAnsi(document).value());
-    }
+    void storeBackUpMode(int mode) const { test::storeBackUpMode(home, mode); }
 
     // A black image of the given pixel size with 300 dpi recorded.
     [[nodiscard]] QString blackImage(QSize size) const {
