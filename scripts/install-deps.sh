@@ -16,8 +16,9 @@ packages=(
   ghostscript
   # test the real window on a private X server; draw the screenshots
   xvfb xdotool imagemagick
-  # package: cpack -G DEB finds the shared-library dependencies with dpkg-shlibdeps
-  dpkg-dev file
+  # package: cpack -G DEB finds the shared-library dependencies with dpkg-shlibdeps; the
+  # package test installs it on a clean Debian made with debootstrap
+  dpkg-dev file debootstrap
   # look at it: a Japanese font for the window and its menus
   fonts-ipafont-gothic
 )

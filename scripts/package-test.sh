@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it on this machine, prints a sample image with the
-# installed program (headless, with the built-in PDF printer, in a temporary home) and
-# removes the package again. Needs root or sudo. Exits non-zero on the first failure.
+# Builds the Debian package, makes a clean Debian 12 system in a folder (debootstrap,
+# minbase: nothing but the essential packages), installs the package there with apt-get,
+# and prints a sample image with the installed program (headless, with the built-in PDF
+# printer). This machine's own packages are not changed. Needs root or sudo (chroot) and
+# the Debian mirror. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -18,10 +20,6 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 
 bash scripts/install-deps.sh
-
-if dpkg-query -W -f='${db:Status-Status}' velmar 2>/dev/null | grep -qx installed; then
-  fail "a velmar package is installed already; remove it first (apt-get remove velmar)"
-fi
 
 echo "package-test: building in $build"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMAR_BUILD_TESTS=OFF \
@@ -46,54 +44,68 @@ done
 [ "$(dpkg-deb -f "$deb" Package)" = velmar ] || fail "the package is not named velmar"
 [ "$(dpkg-deb -f "$deb" Section)" = graphics ] || fail "the section is not graphics"
 
-work="$(mktemp -d)"
-installed=0
+# The desktop entry, as packaged.
+unpacked="$(mktemp -d)"
+clean="$root/build/clean-debian"
 cleanup() {
-  if [ "$installed" -eq 1 ]; then
-    echo "package-test: removing the package"
-    "${as_root[@]}" apt-get remove -y velmar >/dev/null || echo "package-test: apt-get remove velmar failed" >&2
-  fi
-  rm -rf "$work"
+  rm -rf "$unpacked"
 }
 trap cleanup EXIT
+dpkg-deb -x "$deb" "$unpacked"
+desktop-file-validate "$unpacked/usr/share/applications/velmar.desktop" ||
+  fail "desktop-file-validate rejects usr/share/applications/velmar.desktop"
 
-export DEBIAN_FRONTEND=noninteractive
-installed=1
-"${as_root[@]}" apt-get install -y "$deb"
+mirror="$(sed -n 's/^URIs: *//p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -n 1)"
+mirror="${mirror:-http://deb.debian.org/debian}"
+echo "package-test: a clean Debian 12 in $clean (from $mirror)"
+"${as_root[@]}" rm -rf "$clean"
+"${as_root[@]}" debootstrap --variant=minbase bookworm "$clean" "$mirror" >"$build/debootstrap.log" 2>&1 ||
+  fail "debootstrap failed; see $build/debootstrap.log"
+"${as_root[@]}" cp /etc/resolv.conf "$clean/etc/resolv.conf"
+"${as_root[@]}" cp "$deb" "$clean/tmp/"
+"${as_root[@]}" cp samples/sample-no-resolution.jpg "$clean/tmp/sample.jpg"
 
-listed="$(dpkg -L velmar)"
+# Runs the steps inside the clean system, in a mount namespace of its own so that its
+# /proc and /dev go away with it.
+inside() {
+  # shellcheck disable=SC2016 # the inner shell expands its own positional parameters
+  "${as_root[@]}" unshare --mount --propagation private sh -c \
+    'mount --bind /proc "$1/proc" && mount --bind /dev "$1/dev" && chroot "$1" sh -c "$2"' \
+    package-test "$clean" "$1"
+}
+
+echo "package-test: apt-get install ./$(basename "$deb") on the clean system"
+inside "export DEBIAN_FRONTEND=noninteractive && apt-get update -q &&
+  apt-get install -y -q --no-install-recommends ./tmp/$(basename "$deb")" ||
+  fail "apt-get could not install the package on a clean Debian 12"
+
+listed="$(inside "dpkg -L velmar")"
 for file in /usr/bin/velmar /usr/share/applications/velmar.desktop \
   /usr/share/icons/hicolor/16x16/apps/velmar.png /usr/share/icons/hicolor/32x32/apps/velmar.png \
   /usr/share/icons/hicolor/scalable/apps/velmar.svg /usr/share/velmar/help/velmar.htm \
   /usr/share/velmar/UserData.ini; do
   grep -qx "$file" <<<"$listed" || fail "dpkg -L velmar does not list $file"
 done
-desktop-file-validate /usr/share/applications/velmar.desktop ||
-  fail "desktop-file-validate rejects /usr/share/applications/velmar.desktop"
 
-mkdir -m 700 "$work/run"
-# Runs the installed program headless, in the temporary home, with no CUPS daemon.
+# A user's session there: a home folder, no display, no printer.
 run_installed() {
-  (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$work" \
-    XDG_DATA_HOME="$work/data" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" \
-    CUPS_SERVER="$work/no-cups.sock" /usr/bin/velmar "$@")
+  inside "mkdir -p /tmp/home && mkdir -p -m 700 /tmp/home/run && cd /tmp &&
+    env -i PATH=/usr/bin:/bin HOME=/tmp/home XDG_RUNTIME_DIR=/tmp/home/run $1"
 }
 
-version="$(run_installed --version)" || fail "velmar --version failed"
+version="$(run_installed "velmar --version")" || fail "velmar --version failed"
 [ "$version" = "velmar $(dpkg-deb -f "$deb" Version)" ] ||
   fail "velmar --version says \"$version\", not the package's version"
-[ ! -e "$work/data" ] || fail "velmar --version made the user-data folder"
 
-cp samples/sample-no-resolution.jpg "$work/sample.jpg"
-echo "package-test: velmar sample.jpg (in $work), with /usr/bin/velmar"
+echo "package-test: velmar sample.jpg, headless, on the clean system"
 status=0
-run_installed sample.jpg || status=$?
-[ "$status" -eq 0 ] || fail "/usr/bin/velmar ended with status $status"
+run_installed "velmar sample.jpg" || status=$?
+[ "$status" -eq 0 ] || fail "velmar ended with status $status"
 
-pdf="$work/data/Ostrand/velmar/Print Out.pdf"
+pdf="$clean/tmp/home/.local/share/Ostrand/velmar/Print Out.pdf"
 [ -f "$pdf" ] || fail "no PDF at $pdf"
 info="$(pdfinfo "$pdf")" || fail "pdfinfo cannot read $pdf"
 grep -Eq '^Pages: +1$' <<<"$info" || fail "the PDF does not have one page: $info"
 grep -Eq '^Page size: .*\(A4\)$' <<<"$info" || fail "the page is not A4: $info"
 
-echo "package-test: the installed package printed one A4 page: passed"
+echo "package-test: on a clean Debian 12 the package installed and printed one A4 page: passed"
