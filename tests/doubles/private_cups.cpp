@@ -332,6 +332,15 @@ void PrivateCups::addPrinter(const QString& queue, const QString& ppd) {
     }
 }
 
+void PrivateCups::makeDefault(const QString& queue) {
+    if (failure_.isEmpty() &&
+        !runTool(socket(), QStringLiteral("lpadmin"),
+                 {QStringLiteral("-h"), socket(), QStringLiteral("-d"), queue})) {
+        failure_ =
+            QStringLiteral("lpadmin could not make %1 the default:\n%2").arg(queue, daemonLog());
+    }
+}
+
 std::optional<QStringList> PrivateCups::askDaemon(const QString& queue, const QString& test,
                                                   const QStringList& definitions) const {
     const QString uri = QStringLiteral("ipp://%1/printers/%2")

@@ -52,6 +52,9 @@ class PrivateCups {
     // A PDF printer whose PPD leaves 4.2 mm unprintable on every side of an A4 sheet.
     void addPdfPrinterWithMargins(const QString& queue);
 
+    // Makes a queue the daemon's default printer.
+    void makeDefault(const QString& queue);
+
     // Every job the daemon knows of on a queue, oldest first.
     [[nodiscard]] std::vector<CupsJob> jobs(const QString& queue) const;
     // Waits until a queue holds `count` jobs that have all ended; returns them.

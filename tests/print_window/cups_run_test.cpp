@@ -35,6 +35,7 @@ class CupsRun : public testing::Test {
         cups_ = std::make_unique<test::PrivateCups>();
         cups_->addPdfPrinter(kWholeSheetQueue);
         cups_->addPdfPrinterWithMargins(kMarginsQueue);
+        cups_->makeDefault(kWholeSheetQueue);
     }
     static void TearDownTestSuite() { cups_.reset(); }
 
@@ -155,6 +156,21 @@ TEST_F(CupsRun, BackUpIsSavedBeforeTheJobIsSpooled) {
     EXPECT_EQ(jobs.front().state, QStringLiteral("completed"));
     // The daemon counts whole seconds; the backup was finished no later than that second.
     EXPECT_LE(QFileInfo(backUp).lastModified().toSecsSinceEpoch(), jobs.front().createdAt);
+}
+
+// With no printer named in the settings file the daemon's default printer is ready.
+TEST_F(CupsRun, NoPrinterNamedPrintsOnTheDefaultPrinter) {
+    const std::size_t before = cups().jobs(kWholeSheetQueue).size();
+    const std::size_t margins = cups().jobs(kMarginsQueue).size();
+
+    const test::RunResult result = print(blackImage(QSize(60, 60)));
+
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const std::vector<test::CupsJob> jobs = newJobs(kWholeSheetQueue, before);
+    ASSERT_EQ(jobs.size(), 1U);
+    EXPECT_EQ(jobs.front().state, QStringLiteral("completed"));
+    EXPECT_EQ(cups().jobs(kMarginsQueue).size(), margins);
+    EXPECT_FALSE(QFileInfo::exists(userData() + QStringLiteral("Print Out.pdf")));
 }
 
 TEST_F(CupsRun, QueueThatIsGoneLeadsToTheCancelledDialogAndNothingIsSpooled) {
