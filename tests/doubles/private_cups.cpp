@@ -298,14 +298,17 @@ void PrivateCups::startDaemon() {
 bool PrivateCups::waitForSocket() {
     const qint64 deadline = QDateTime::currentMSecsSinceEpoch() + kStartTimeoutMs;
     while (QDateTime::currentMSecsSinceEpoch() < deadline) {
-        if (daemon_.state() != QProcess::Running) {
-            return false;
-        }
+        // lpstat ends with status 0 either way; only its words tell.
         if (QFileInfo::exists(socket()) &&
-            runTool(socket(), QStringLiteral("lpstat"), {QStringLiteral("-r")})) {
+            runTool(socket(), QStringLiteral("lpstat"), {QStringLiteral("-r")})
+                .value_or(QString())
+                .startsWith(QLatin1String("scheduler is running"))) {
             return true;
         }
-        QThread::msleep(kPollMs);
+        // Waiting on the process, not sleeping, is what lets QProcess see it end.
+        if (daemon_.waitForFinished(kPollMs)) {
+            return false;
+        }
     }
     return false;
 }
