@@ -1,7 +1,8 @@
 // The error the platform's file operations raise, for use inside this folder.
 #pragma once
 
-#include "platform/platform.h"
+#include <QString>
+#include "base/error.h"
 
 namespace velmar::platform {
 

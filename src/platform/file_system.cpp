@@ -1,10 +1,10 @@
-// The file-system service and its code page 932 text files, built on Qt's file classes.
+// The file-system service, built on Qt's file classes.
+#include "platform/file_system.h"
 #include "platform/file_error.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <utility>
 
@@ -17,80 +17,6 @@ QString nativePath(const QString& path) {
 }
 
 }  // namespace
-
-void raiseFileError(const QString& what, const QString& path, const QString& reason) {
-    QString text = QStringLiteral("ﾌｧｲﾙ ") + nativePath(path) + QLatin1Char(' ') + what;
-    if (!reason.isEmpty()) {
-        text += QLatin1Char('\r') + reason;
-    }
-    throw Error(text);
-}
-
-TextReader::TextReader(QString path, QByteArray bytes)
-    : path_(std::move(path)), bytes_(std::move(bytes)) {}
-
-bool TextReader::AtEndOfStream() const {
-    return position_ >= bytes_.size();
-}
-
-bool TextReader::AtEndOfLine() const {
-    return AtEndOfStream() || bytes_.at(position_) == '\r' || bytes_.at(position_) == '\n';
-}
-
-QString TextReader::ReadAll() {
-    const std::optional<QString> text = decodeAnsi(bytes_.mid(position_));
-    if (!text) {
-        raiseFileError(QStringLiteral("は Shift-JIS のﾃｷｽﾄではありません"), path_);
-    }
-    position_ = bytes_.size();
-    return *text;
-}
-
-void TextReader::Close() {
-    bytes_.clear();
-    position_ = 0;
-}
-
-class TextWriter::Impl {
-  public:
-    explicit Impl(const QString& path) : file(path) {}
-    QSaveFile file;
-};
-
-TextWriter::TextWriter(const QString& path) : impl_(std::make_unique<Impl>(path)) {
-    if (!impl_->file.open(QIODevice::WriteOnly)) {
-        raiseFileError(QStringLiteral("に書き込めません"), path, impl_->file.errorString());
-    }
-}
-
-TextWriter::~TextWriter() {
-    if (impl_) {
-        impl_->file.cancelWriting();
-    }
-}
-
-TextWriter::TextWriter(TextWriter&&) noexcept = default;
-TextWriter& TextWriter::operator=(TextWriter&&) noexcept = default;
-
-void TextWriter::Write(const QString& text) {
-    const std::optional<QByteArray> bytes = encodeAnsi(text);
-    if (!bytes) {
-        impl_->file.cancelWriting();
-        raiseFileError(QStringLiteral("に Shift-JIS で表せない文字は書き込めません"),
-                       impl_->file.fileName());
-    }
-    if (impl_->file.write(*bytes) != bytes->size()) {
-        raiseFileError(QStringLiteral("に書き込めません"), impl_->file.fileName(),
-                       impl_->file.errorString());
-    }
-}
-
-void TextWriter::Close() {
-    if (!impl_->file.commit()) {
-        raiseFileError(QStringLiteral("に書き込めません"), impl_->file.fileName(),
-                       impl_->file.errorString());
-    }
-}
 
 bool FileSystem::FileExists(const QString& path) const {
     return !path.isEmpty() && QFileInfo(path).isFile();

@@ -1,6 +1,6 @@
 #include "print_window/backup.h"
 
-#include "print_window/checked_math.h"
+#include "base/checked_math.h"
 #include "print_window/print_window.h"
 #include "settings_store/settings_store.h"
 #include "user_data/user_data.h"

@@ -1,6 +1,6 @@
 #include "print_window/print_job.h"
 
-#include "print_window/checked_math.h"
+#include "base/checked_math.h"
 
 namespace velmar::print_window {
 

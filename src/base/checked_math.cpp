@@ -1,11 +1,11 @@
-#include "print_window/checked_math.h"
+#include "base/checked_math.h"
 
-#include "platform/platform.h"
+#include "base/error.h"
 
 #include <cmath>
 #include <limits>
 
-namespace velmar::print_window {
+namespace velmar {
 
 namespace {
 
@@ -52,4 +52,4 @@ std::int32_t subtractChecked(std::int32_t a, std::int32_t b) {
     return static_cast<std::int32_t>(difference);
 }
 
-}  // namespace velmar::print_window
+}  // namespace velmar

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace velmar::print_window {
+namespace velmar {
 
 // Rounds to the nearest integer, a tie going to the even one.
 [[nodiscard]] double roundHalfEven(double value);
@@ -19,4 +19,4 @@ namespace velmar::print_window {
 // a − b; throws velmar::Error on 32-bit overflow.
 [[nodiscard]] std::int32_t subtractChecked(std::int32_t a, std::int32_t b);
 
-}  // namespace velmar::print_window
+}  // namespace velmar

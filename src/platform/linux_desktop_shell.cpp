@@ -1,8 +1,7 @@
 // Shortcuts as freedesktop desktop entries, and the open and explore actions through the
 // desktop's URL handler (xdg-open); no command shell is involved.
-#include "platform/linux_desktop.h"
-
 #include "platform/file_error.h"
+#include "platform/native_parts.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -18,7 +17,6 @@ namespace {
 constexpr auto kEntryGroup = "[Desktop Entry]";
 constexpr auto kMimeCacheFile = "mimeinfo.cache";
 constexpr auto kMimeCacheGroup = "[MIME Cache]";
-constexpr auto kDataFolderName = "velmar";
 
 // A value of type string: backslash, line breaks and tabs are escaped, and so is a leading
 // blank, which readers would otherwise strip.
@@ -191,15 +189,8 @@ class FreedesktopShell final : public DesktopShell {
 
 }  // namespace
 
-std::unique_ptr<DesktopShell> makeFreedesktopShell() {
+std::unique_ptr<DesktopShell> makeNativeDesktopShell() {
     return std::make_unique<FreedesktopShell>();
-}
-
-QString programDataFolder(const QString& executableFilePath) {
-    const QString folder = QFileInfo(executableFilePath).path();
-    const QString installed =
-        QDir::cleanPath(folder + QLatin1String("/../share/") + QLatin1String(kDataFolderName));
-    return QFileInfo(installed).isDir() ? installed : folder;
 }
 
 }  // namespace velmar::platform

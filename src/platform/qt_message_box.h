@@ -1,7 +1,7 @@
 // The Qt message box; under a headless platform it writes the text to standard error.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/services.h"
 
 namespace velmar::platform {
 

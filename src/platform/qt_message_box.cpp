@@ -1,4 +1,6 @@
-#include "platform/message_box_impl.h"
+#include "platform/qt_message_box.h"
+
+#include "platform/diagnostics.h"
 
 #include <QMessageBox>
 

@@ -1,0 +1,73 @@
+// The file-system service and its code page 932 text files.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace velmar::platform {
+
+// A text file opened for reading as code page 932 text. The whole file is read when it is
+// opened.
+class TextReader {
+  public:
+    TextReader(QString path, QByteArray bytes);
+    // True at the end of the file and before a line break (an empty first line).
+    [[nodiscard]] bool AtEndOfLine() const;
+    [[nodiscard]] bool AtEndOfStream() const;
+    // The rest of the file as text. Bytes that are not code page 932 text raise Error.
+    [[nodiscard]] QString ReadAll();
+    void Close();
+
+  private:
+    QString path_;
+    QByteArray bytes_;
+    qsizetype position_ = 0;
+};
+
+// A text file opened for writing as code page 932 text. The file on disk is replaced only
+// by Close(), in one step, so a failure never leaves it half written; a writer that goes
+// away without Close() leaves the file as it was.
+class TextWriter {
+  public:
+    explicit TextWriter(const QString& path);
+    ~TextWriter();
+    TextWriter(const TextWriter&) = delete;
+    TextWriter& operator=(const TextWriter&) = delete;
+    TextWriter(TextWriter&& other) noexcept;
+    TextWriter& operator=(TextWriter&& other) noexcept;
+
+    // Text that code page 932 cannot hold raises Error; nothing of it is written.
+    void Write(const QString& text);
+    // Replaces the file with what was written; raises Error when that fails.
+    void Close();
+
+  private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The program's file-system service: file and folder tests, folder creation, the names in
+// a folder and code page 932 text files. Failures raise Error with a message for the user.
+class FileSystem {
+  public:
+    [[nodiscard]] bool FileExists(const QString& path) const;
+    [[nodiscard]] bool FolderExists(const QString& path) const;
+    // Creates one folder; its parent must exist and the folder must not.
+    void CreateFolder(const QString& path) const;
+    // The names of the files (not sub-folders) directly in a folder.
+    [[nodiscard]] QStringList FileNames(const QString& folder) const;
+    [[nodiscard]] TextReader OpenTextFileForReading(const QString& path) const;
+    [[nodiscard]] TextWriter OpenTextFileForWriting(const QString& path) const;
+    // Creates an empty file, replacing one that is there.
+    void CreateEmptyTextFile(const QString& path) const;
+    // Creates a new empty file and nothing else: false when the name is already taken
+    // (also by another process at the same moment). Other failures raise Error.
+    [[nodiscard]] bool CreateNewFile(const QString& path) const;
+    // Removes a file; a file that is not there is no failure.
+    void DeleteFile(const QString& path) const;
+};
+
+}  // namespace velmar::platform
