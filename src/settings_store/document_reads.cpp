@@ -184,11 +184,36 @@ bool readsAlike(const Read& before, const Read& after, const Edit& edit, const C
            after.text.sliced(head.size(), edit.replacement.size()) == edit.replacement;
 }
 
+// Text that a rewrite took out must be the old text of a changed value, and hold no
+// tag: so nothing that reading does not see, such as a later group of the same name,
+// is lost either.
+bool removesOnlyChangedValues(const QString& before, const Edit& edit, const Changes& changes) {
+    const QStringView removed = QStringView(before).sliced(edit.start, edit.beforeEnd - edit.start);
+    if (removed.isEmpty()) {
+        return true;
+    }
+    if (removed.contains(QLatin1Char('<')) || removed.contains(QLatin1Char('>'))) {
+        return false;
+    }
+    for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
+        const Read old =
+            readKey(before, groupSpan(before, change.key().first), change.key().second);
+        if (old.outcome == Outcome::Text && old.start <= edit.start &&
+            edit.beforeEnd <= old.start + old.text.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 bool keepsOtherReads(const QString& before, const QString& after, const Changes& changes,
                      const QString& root) {
     const Edit edit = editBetween(before, after);
+    if (!removesOnlyChangedValues(before, edit, changes)) {
+        return false;
+    }
     QSet<QString> groups = tagNames(before) + tagNames(after);
     for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
         groups.insert(change.key().first);

@@ -33,7 +33,8 @@ using Changes = QHash<std::pair<QString, QString>, QString>;
 
 // True when every key of every group (the root is no group) reads from after as it
 // reads from before, except the changed keys, which read back as set. A value that holds
-// the changed part of the text may hold it changed. Names that hold "<" or ">" or start
+// the changed part of the text may hold it changed. Nothing but the old text of changed
+// values may be taken out, and no tag with it. Names that hold "<" or ">" or start
 // with "/" (whose tags are other names' tags) are not looked at.
 [[nodiscard]] bool keepsOtherReads(const QString& before, const QString& after,
                                    const Changes& changes, const QString& root);

@@ -444,6 +444,20 @@ QStringList tagNames(const QString& text) {
     return names;
 }
 
+// True when every tag of before stands in after, in the same order.
+bool keepsEveryTag(const QString& before, const QString& after) {
+    static const QRegularExpression tag(u("<[^<>]*>"));
+    QRegularExpressionMatchIterator kept = tag.globalMatch(after);
+    for (const QRegularExpressionMatch& match : tag.globalMatch(before)) {
+        do {
+            if (!kept.hasNext()) {
+                return false;
+            }
+        } while (kept.next().captured() != match.captured());
+    }
+    return true;
+}
+
 class SettingsRewrite : public SettingsFile {
   protected:
     Reads readAll(const QString& file, const QStringList& names) {
@@ -501,6 +515,7 @@ class SettingsRewrite : public SettingsFile {
                     << saved.sTxt().toStdString();
             }
         }
+        EXPECT_TRUE(keepsEveryTag(before, saved.sTxt())) << saved.sTxt().toStdString();
         saved.GetGtx(kGroup);
         EXPECT_EQ(saved.vGtVal(kKey, Variant()), Variant::fromDouble(mode))
             << saved.sTxt().toStdString();
