@@ -22,21 +22,24 @@ QString closingTag(const QString& name) {
     return QStringLiteral("</") + name + QLatin1Char('>');
 }
 
-// The first opening and closing tag of a name; what lies between them, or why nothing.
-Span between(QStringView source, const QString& name) {
-    if (source.isEmpty()) {
-        return {};
-    }
-    const qsizetype opening = source.indexOf(openingTag(name));
-    const qsizetype closing = source.indexOf(closingTag(name));
+// What lies between a name's first opening and first closing tag (-1 when there is
+// none), or why nothing.
+Span between(qsizetype opening, qsizetype closing, qsizetype nameLength) {
     if (opening < 0 && closing < 0) {
         return {};
     }
     if (opening < 0 || closing < 0 || opening > closing) {
         return {Found::Damaged, 0, 0};
     }
-    const qsizetype start = opening + name.size() + 2;
+    const qsizetype start = opening + nameLength + 2;
     return {Found::Present, start, std::max<qsizetype>(0, closing - start)};
+}
+
+Span between(QStringView source, const QString& name) {
+    if (source.isEmpty()) {
+        return {};
+    }
+    return between(source.indexOf(openingTag(name)), source.indexOf(closingTag(name)), name.size());
 }
 
 // Past blanks and one line break at from, or from itself when the line goes on.
@@ -63,10 +66,8 @@ qsizetype indentationStart(QStringView source, qsizetype begin, qsizetype end) {
     return at == begin || source[at - 1] == QLatin1Char('\n') ? at : end;
 }
 
-}  // namespace
-
-Span groupSpan(QStringView source, const QString& name) {
-    Span span = between(source, name);
+// A group's text within what lies between its tags.
+Span framed(QStringView source, const Span& span) {
     if (span.found != Found::Present) {
         return span;
     }
@@ -75,27 +76,67 @@ Span groupSpan(QStringView source, const QString& name) {
     return {Found::Present, begin, indentationStart(source, begin, end) - begin};
 }
 
+}  // namespace
+
+Span groupSpan(QStringView source, const QString& name) {
+    return framed(source, between(source, name));
+}
+
 Span valueSpan(QStringView source, const QString& name) {
     return between(source, name);
 }
 
 namespace {
 
-// The names of all tags in a text, opening or closing.
-QSet<QString> tagNames(QStringView text) {
-    QSet<QString> names;
-    qsizetype open = -1;
-    for (qsizetype at = 0; at < text.size(); ++at) {
-        if (text[at] == QLatin1Char('<')) {
-            open = at;
-        } else if (text[at] == QLatin1Char('>') && open >= 0) {
-            const QStringView inside = text.sliced(open + 1, at - open - 1);
-            names.insert(inside.sliced(inside.startsWith(QLatin1Char('/')) ? 1 : 0).toString());
-            open = -1;
+// Where the first opening and the first closing tag of each name in a text stand, found
+// in one pass. Names holding "<" or ">" have no entry; neither have names starting with
+// "/", whose opening tags are the closing tags of other names.
+class TagIndex {
+  public:
+    explicit TagIndex(QStringView text) : text_(text) {
+        qsizetype open = -1;
+        for (qsizetype at = 0; at < text.size(); ++at) {
+            if (text[at] == QLatin1Char('<')) {
+                open = at;
+            } else if (text[at] == QLatin1Char('>') && open >= 0) {
+                const QStringView inside = text.sliced(open + 1, at - open - 1);
+                if (inside.startsWith(QLatin1Char('/'))) {
+                    keepFirst(closing_, inside.sliced(1), open);
+                } else {
+                    keepFirst(opening_, inside, open);
+                }
+                open = -1;
+            }
         }
     }
-    return names;
-}
+
+    [[nodiscard]] QSet<QString> names() const {
+        QSet<QString> names;
+        for (auto at = opening_.cbegin(); at != opening_.cend(); ++at) {
+            names.insert(at.key());
+        }
+        for (auto at = closing_.cbegin(); at != closing_.cend(); ++at) {
+            names.insert(at.key());
+        }
+        return names;
+    }
+    [[nodiscard]] Span value(const QString& name) const {
+        return between(opening_.value(name, -1), closing_.value(name, -1), name.size());
+    }
+    [[nodiscard]] Span group(const QString& name) const { return framed(text_, value(name)); }
+
+  private:
+    static void keepFirst(QHash<QString, qsizetype>& first, QStringView name, qsizetype at) {
+        const QString key = name.toString();
+        if (!first.contains(key)) {
+            first.insert(key, at);
+        }
+    }
+
+    QStringView text_;
+    QHash<QString, qsizetype> opening_;
+    QHash<QString, qsizetype> closing_;
+};
 
 // The stretch of the old text that a rewrite replaced, and what replaced it.
 struct Edit {
@@ -129,22 +170,32 @@ struct Read {
     QStringView text;
 };
 
-Read readKey(QStringView document, const Span& group, const QString& key) {
-    if (group.found == Found::Damaged) {
+// A group as found in a document, with the tags of its text.
+struct Group {
+    Group(QStringView document, const Span& span)
+        : span(span), text(document.sliced(span.start, span.length)), tags(text) {}
+    Span span;
+    QStringView text;
+    TagIndex tags;
+};
+
+Read readKey(const Group& group, const QString& key) {
+    if (group.span.found == Found::Damaged) {
         return {Outcome::DamagedGroup, 0, {}};
     }
-    if (group.found == Found::Absent) {
+    if (group.span.found == Found::Absent) {
         return {};
     }
-    const QStringView groupText = document.sliced(group.start, group.length);
-    const Span value = valueSpan(groupText, key);
+    const QStringView groupText = group.text;
+    const Span value = group.tags.value(key);
     if (value.found == Found::Damaged) {
         return {Outcome::DamagedKey, 0, {}};
     }
     if (value.found == Found::Absent || value.length == 0) {
         return {};
     }
-    return {Outcome::Text, group.start + value.start, groupText.sliced(value.start, value.length)};
+    return {Outcome::Text, group.span.start + value.start,
+            groupText.sliced(value.start, value.length)};
 }
 
 bool readsAsSet(const Read& read, const QString& text) {
@@ -197,7 +248,7 @@ bool removesOnlyChangedValues(const QString& before, const Edit& edit, const Cha
     }
     for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
         const Read old =
-            readKey(before, groupSpan(before, change.key().first), change.key().second);
+            readKey(Group(before, groupSpan(before, change.key().first)), change.key().second);
         if (old.outcome == Outcome::Text && old.start <= edit.start &&
             edit.beforeEnd <= old.start + old.text.size()) {
             return true;
@@ -214,30 +265,30 @@ bool keepsOtherReads(const QString& before, const QString& after, const Changes&
     if (!removesOnlyChangedValues(before, edit, changes)) {
         return false;
     }
-    QSet<QString> groups = tagNames(before) + tagNames(after);
+    const TagIndex was(before);
+    const TagIndex is(after);
+    QSet<QString> groups = was.names() + is.names();
     for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
         groups.insert(change.key().first);
     }
     groups.remove(root);
-    for (const QString& group : std::as_const(groups)) {
-        const Span old = groupSpan(before, group);
-        const Span now = groupSpan(after, group);
-        if ((old.found == Found::Damaged) != (now.found == Found::Damaged)) {
+    for (const QString& name : std::as_const(groups)) {
+        const Group old(before, was.group(name));
+        const Group now(after, is.group(name));
+        if ((old.span.found == Found::Damaged) != (now.span.found == Found::Damaged)) {
             return false;  // every key of the group would read otherwise
         }
-        QSet<QString> keys = tagNames(QStringView(before).sliced(old.start, old.length)) +
-                             tagNames(QStringView(after).sliced(now.start, now.length));
+        QSet<QString> keys = old.tags.names() + now.tags.names();
         for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
-            if (change.key().first == group) {
+            if (change.key().first == name) {
                 keys.insert(change.key().second);
             }
         }
         for (const QString& key : std::as_const(keys)) {
-            const Read read = readKey(after, now, key);
-            const auto changed = changes.constFind({group, key});
-            if (changed != changes.cend()
-                    ? !readsAsSet(read, *changed)
-                    : !readsAlike(readKey(before, old, key), read, edit, changes)) {
+            const Read read = readKey(now, key);
+            const auto changed = changes.constFind({name, key});
+            if (changed != changes.cend() ? !readsAsSet(read, *changed)
+                                          : !readsAlike(readKey(old, key), read, edit, changes)) {
                 return false;
             }
         }
