@@ -524,7 +524,6 @@ class SettingsRewrite : public SettingsFile {
 };
 
 TEST_F(SettingsRewrite, OtherLayoutsKeepEveryOtherKeyAndTheModeReadsBack) {
-    const QString decl = u("<?xml version='1.0' encoding='Shift-JIS' ?>");
     const QString plain =
         u("<設定>\r\n<保存>1</保存>\r\n<名前>x</名前>\r\n</設定>\r\n<印刷>\r\n"
           "<枚数>3</枚数>\r\n</印刷>\r\n");
