@@ -1,6 +1,7 @@
 #include "settings_store/settings_store.h"
 
-#include <algorithm>
+#include "settings_store/document_reads.h"
+
 #include <exception>
 #include <utility>
 
@@ -62,11 +63,16 @@ void SettingsDocument::GetTxt(const QString& sFL, bool& bOk) {
     } catch (const std::exception&) {
         bOk = false;
     }
+    loaded_ = sTxt_;
+    changes_.clear();
+    groupChanges_.clear();
+    refusalShown_ = false;
 }
 
 void SettingsDocument::GetGtx(const QString& sGp) {
     sCurGp_ = sGp;
     sGtx_ = GetTag(0, sGp);
+    groupChanges_.clear();
 }
 
 Variant SettingsDocument::vGtVal(const QString& sKy, const Variant& vDef) {
@@ -97,8 +103,12 @@ Variant SettingsDocument::vGtVal(const QString& sKy, const Variant& vDef) {
     return text.isEmpty() ? vDef : Variant::fromDouble(readNumber(text));
 }
 
-void SettingsDocument::SetTxt(bool& bOk) const {
+void SettingsDocument::SetTxt(bool& bOk) {
     if (sTxtFl_.isEmpty()) {
+        return;
+    }
+    if (!safeToWrite()) {
+        bOk = false;
         return;
     }
     try {
@@ -106,24 +116,41 @@ void SettingsDocument::SetTxt(bool& bOk) const {
         writer.Write(sTxt_);
         writer.Close();
         bOk = true;
+        loaded_ = sTxt_;
+        changes_.clear();
     } catch (const std::exception&) {
         bOk = false;
     }
+}
+
+// The document is written only when it reads as loaded but for the keys set since; a
+// layout the store cannot change without touching other keys is left alone, once told.
+bool SettingsDocument::safeToWrite() {
+    if (reads::keepsOtherReads(loaded_, sTxt_, changes_, kRoot)) {
+        return true;
+    }
+    if (!refusalShown_) {
+        refusalShown_ = true;
+        messages_.show(QStringLiteral("設定を保存できません") + QLatin1Char('\r') +
+                       QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") + sTxtFl_ +
+                       QStringLiteral(") は安全に書き換えられないため、変更せずに残しました"));
+    }
+    return false;
 }
 
 void SettingsDocument::SetGtx() {
     if (sTxt_.isEmpty()) {
         sTxt_ = MakeTag(0, kRoot, Variant::fromText(kCrLf));
     }
-    const qsizetype opening = sTxt_.indexOf(openingTag(sCurGp_));
-    if (opening >= 0) {
-        // The opening tag and the line break after it stay as they are.
-        const qsizetype kept = opening + sCurGp_.size() + 4;
-        const qsizetype closing = sTxt_.indexOf(closingTag(sCurGp_), kept);
-        if (closing >= 0) {
-            sTxt_ = sTxt_.left(kept) + sGtx_ + kGroupIndent + sTxt_.mid(closing);
-            return;
-        }
+    for (auto change = groupChanges_.cbegin(); change != groupChanges_.cend(); ++change) {
+        changes_.insert({sCurGp_, change.key()}, change.value());
+    }
+    // The group's text goes back where reading took it from; its tags, the rest of the
+    // opening tag's line and the closing tag's indentation stay as they are.
+    const reads::Span group = reads::groupSpan(sTxt_, sCurGp_);
+    if (group.found == reads::Found::Present) {
+        sTxt_ = sTxt_.left(group.start) + sGtx_ + sTxt_.mid(group.start + group.length);
+        return;
     }
     const QString block = MakeTag(1, sCurGp_, Variant::fromText(sGtx_));
     const qsizetype rootEnd = sTxt_.indexOf(closingTag(kRoot));
@@ -145,35 +172,25 @@ void SettingsDocument::SetVal(const QString& sKy, const Variant& vVL) {
         const qsizetype valueStart = opening + sKy.size() + 2;
         const qsizetype closing = sGtx_.indexOf(closingTag(sKy), valueStart);
         if (closing >= 0) {
-            sGtx_ = sGtx_.left(valueStart) + vVL.toText() + sGtx_.mid(closing);
+            const QString text = vVL.toText();
+            sGtx_ = sGtx_.left(valueStart) + text + sGtx_.mid(closing);
+            groupChanges_.insert(sKy, text);
             return;
         }
     }
+    // A new key line: what it reads back as is its text with the line marks made breaks.
+    groupChanges_.insert(sKy, vVL.toText().replace(kLineMark, kCrLf));
     sGtx_ += MakeTag(2, sKy, vVL);
 }
 
 QString SettingsDocument::GetTag(std::int16_t mode, const QString& name) {
     const QString& source = mode == 0 ? sTxt_ : sGtx_;
-    if (source.isEmpty()) {
-        return {};
-    }
-    const qsizetype opening = source.indexOf(openingTag(name));
-    const qsizetype closing = source.indexOf(closingTag(name));
-    if (opening < 0 && closing < 0) {
-        return {};
-    }
-    if (opening < 0 || closing < 0 || opening > closing) {
+    const reads::Span span =
+        mode == 0 ? reads::groupSpan(source, name) : reads::valueSpan(source, name);
+    if (span.found == reads::Found::Damaged) {
         reportDamaged(name);
-        return {};
     }
-    const qsizetype contentStart = opening + name.size() + 2;
-    if (mode == 0) {
-        // A group's key lines: without the line break after the opening tag and the
-        // indentation before the closing tag.
-        const qsizetype length = closing - contentStart - 5;
-        return length > 0 ? source.mid(contentStart + 2, length) : QString();
-    }
-    return source.mid(contentStart, std::max<qsizetype>(0, closing - contentStart));
+    return span.found == reads::Found::Present ? source.mid(span.start, span.length) : QString();
 }
 
 QString SettingsDocument::MakeTag(std::int16_t mode, const QString& name, const Variant& value) {

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 
 #include <cstdint>
@@ -80,8 +81,10 @@ class SettingsDocument {
     // the key is absent or empty.
     [[nodiscard]] Variant vGtVal(const QString& sKy, const Variant& vDef);
     // Writes the document to the file GetTxt loaded. bOk tells success; it stays as it
-    // was when no document was loaded.
-    void SetTxt(bool& bOk) const;
+    // was when no document was loaded. A document whose other keys would read otherwise
+    // than as loaded, or whose changed keys would not read back, is not written: the
+    // file stays as it was and the user is told once.
+    void SetTxt(bool& bOk);
     // Puts the current group back into the document, adding it when it is absent.
     void SetGtx();
     // Sets key sKy of the current group to the text of vVL.
@@ -97,6 +100,7 @@ class SettingsDocument {
     [[nodiscard]] static QString MakeTag(std::int16_t mode, const QString& name,
                                          const Variant& value);
     void reportDamaged(const QString& name);
+    [[nodiscard]] bool safeToWrite();
 
     std::function<platform::FileSystem&()> fileSystem_;
     platform::MessageBox& messages_;
@@ -104,6 +108,13 @@ class SettingsDocument {
     QString sTxt_;
     QString sGtx_;
     QString sCurGp_;
+    // The text as the file held it, and the keys set since then (by group and key, with
+    // the text each must read back as): what a save is checked against.
+    QString loaded_;
+    QHash<std::pair<QString, QString>, QString> changes_;
+    // Keys of the current group set since it was selected.
+    QHash<QString, QString> groupChanges_;
+    bool refusalShown_ = false;
 };
 
 }  // namespace velmar::settings_store

@@ -62,7 +62,7 @@ class yIni {
                                                  const settings_store::Variant& vDef) {
         return document_.vGtVal(sKy, vDef);
     }
-    void SetTxt(bool& bOk) const { document_.SetTxt(bOk); }
+    void SetTxt(bool& bOk) { document_.SetTxt(bOk); }
     void SetGtx() { document_.SetGtx(); }
     void SetVal(const QString& sKy, const settings_store::Variant& vVL) {
         document_.SetVal(sKy, vVL);

@@ -79,9 +79,10 @@ TEST_F(SettingsRun, StoredModeIsWrittenBackUnchanged) {
 }
 
 TEST_F(SettingsRun, DamagedDocumentIsReportedWithItsPath) {
-    test::writeFile(settingsDocument(),
-                    shiftJis(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>"
-                                            "\r\n   <設定>\r\n      <保存>2</保存>\r\n</運用>")));
+    const QByteArray damaged =
+        shiftJis(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>"
+                                "\r\n   <設定>\r\n      <保存>2</保存>\r\n</運用>"));
+    test::writeFile(settingsDocument(), damaged);
 
     const test::RunResult result = test::runVelmar(home, {});
     EXPECT_EQ(result.exitCode, 0);
@@ -89,12 +90,13 @@ TEST_F(SettingsRun, DamagedDocumentIsReportedWithItsPath) {
         QStringLiteral("Velmar: <設定> の設定が読み込めません\nﾕｰｻﾞｰ環境ﾌｧｲﾙ(") +
         settingsDocument() + QStringLiteral(") が破損しています\n");
     EXPECT_TRUE(result.standardError.contains(message)) << result.standardError.toStdString();
-    // The mode read as 0; the document gets a complete group while the damaged part stays.
-    const QString saved = platform::decodeAnsi(contentOf(settingsDocument())).value();
-    EXPECT_TRUE(
-        saved.contains(QStringLiteral("   <設定>\r\n      <保存>0</保存>\r\n   </設定>\r\n"
-                                      "</運用>")));
-    EXPECT_TRUE(saved.contains(QStringLiteral("<保存>2</保存>")));
+    // The mode read as 0, which a complete group added after the damaged one would not
+    // read back as: the document stays as it was, and the user is told.
+    EXPECT_EQ(contentOf(settingsDocument()), damaged);
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") +
+                                              settingsDocument() +
+                                              QStringLiteral(") は安全に書き換えられないため")))
+        << result.standardError.toStdString();
 }
 
 TEST_F(SettingsRun, MissingFolderDefinitionIsReportedAndTheDefaultFolderUsed) {

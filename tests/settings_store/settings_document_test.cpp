@@ -6,12 +6,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <ostream>
+#include <random>
 #include <utility>
 #include <variant>
 
@@ -57,6 +61,14 @@ const Variant kDay = Variant::fromDate(QDateTime(QDate(2024, 2, 29), QTime(0, 0)
 const Variant kMoment =
     Variant::fromDate(QDateTime(QDate(1999, 12, 31), QTime(23, 59, 58), Qt::UTC));
 
+// A folder in memory where there is one: saving syncs the file, which on a disk makes
+// the many saves of the tests below slow.
+QString scratchTemplate() {
+    const QString memory = u("/dev/shm");
+    const QFileInfo info(memory);
+    return (info.isDir() && info.isWritable() ? memory : QDir::tempPath()) + u("/velmar-XXXXXX");
+}
+
 class SettingsFile : public testing::Test {
   protected:
     [[nodiscard]] QString path(const char* name = "prefs.xml") const {
@@ -91,7 +103,7 @@ class SettingsFile : public testing::Test {
         return ok;
     }
 
-    QTemporaryDir dir;
+    QTemporaryDir dir{scratchTemplate()};
     platform::FileSystem fs;
     test::RecordingMessageBox messages;
 };
@@ -198,6 +210,8 @@ INSTANTIATE_TEST_SUITE_P(
     Settings, SettingsGroupText,
     testing::Values(GroupText{kSaved, keyLine(kKey, u("0"))}, GroupText{kPrint, {}},
                     GroupText{settings({}), {}}, GroupText{u("   <設定></設定>\r\n"), {}},
+                    GroupText{u("<設定>\n<保存>0</保存>\n</設定>"), u("<保存>0</保存>\n")},
+                    GroupText{u("<設定><保存>0</保存>\t</設定>"), u("<保存>0</保存>\t")},
                     GroupText{group(u("設定値"), keyLine(u("a"), u("1"))) + kSaved,
                               keyLine(kKey, u("0"))}));
 
@@ -414,6 +428,158 @@ TEST_F(SettingsFile, WordThatIsNoTruthValueFails) {
     SettingsDocument doc = make();
     load(doc, document(settings(keyLine(kKey, u("abc")))));
     EXPECT_THROW((void)doc.vGtVal(kKey, Variant::fromBool(true)), Error);
+}
+
+// What every group and key named in a document reads as: the text and the number of
+// messages shown. The root and values that hold tags (groups read as keys) are left out.
+using Reads = std::map<std::pair<QString, QString>, QString>;
+
+QStringList tagNames(const QString& text) {
+    static const QRegularExpression tag(u("</?([^<>/]*)>"));
+    QStringList names;
+    for (const QRegularExpressionMatch& match : tag.globalMatch(text)) {
+        names << match.captured(1);
+    }
+    names.removeDuplicates();
+    return names;
+}
+
+// True when every tag of before stands in after, in the same order.
+bool keepsEveryTag(const QString& before, const QString& after) {
+    static const QRegularExpression tag(u("<[^<>]*>"));
+    QRegularExpressionMatchIterator kept = tag.globalMatch(after);
+    for (const QRegularExpressionMatch& match : tag.globalMatch(before)) {
+        do {
+            if (!kept.hasNext()) {
+                return false;
+            }
+        } while (kept.next().captured() != match.captured());
+    }
+    return true;
+}
+
+class SettingsRewrite : public SettingsFile {
+  protected:
+    Reads readAll(const QString& file, const QStringList& names) {
+        SettingsDocument doc = make();
+        bool ok = false;
+        doc.GetTxt(file, ok);
+        Reads reads;
+        for (const QString& group : names) {
+            for (const QString& key : names) {
+                const qsizetype shown = messages.shown.size();
+                doc.GetGtx(group);
+                const QString text = doc.vGtVal(key, Variant::fromText(u("\u0001"))).toText();
+                if (group != u("運用") && !text.contains(u'<')) {
+                    reads[{group, key}] = text + QString::number(messages.shown.size() - shown);
+                }
+            }
+        }
+        return reads;
+    }
+    // Saves the mode into the document as shut-down does. Either the file stays as it was
+    // and the user is told once, or every other key reads as before and the mode reads
+    // back. Tells whether it was saved.
+    bool savesSafely(const QByteArray& original, std::int16_t mode) {
+        SCOPED_TRACE(original.toStdString());
+        test::writeFile(path(), original);
+        SettingsDocument doc = make();
+        bool ok = false;
+        doc.GetTxt(path(), ok);
+        if (!ok) {
+            return false;  // no document the store can read
+        }
+        const QString before = doc.sTxt();
+        doc.GetGtx(kGroup);
+        doc.SetVal(kKey, Variant::fromInt16(mode));
+        doc.SetGtx();
+        messages.shown.clear();
+        doc.SetTxt(ok);
+        if (!ok) {
+            EXPECT_EQ(bytes(), original);
+            EXPECT_EQ(messages.shown.size(), 1);
+            EXPECT_TRUE(messages.shown.value(0).contains(path()));
+            return false;
+        }
+        test::writeFile(path("old.xml"), original);
+        SettingsDocument saved = make();
+        load(saved);
+        const QStringList names = tagNames(before) + tagNames(saved.sTxt());
+        const Reads was = readAll(path("old.xml"), names);
+        const Reads now = readAll(path(), names);
+        for (const auto& [at, text] : was) {
+            const auto read = now.find(at);
+            if (at != std::pair{kGroup, kKey} && read != now.end()) {
+                EXPECT_EQ(read->second, text)
+                    << at.first.toStdString() << '/' << at.second.toStdString() << " in "
+                    << saved.sTxt().toStdString();
+            }
+        }
+        EXPECT_TRUE(keepsEveryTag(before, saved.sTxt())) << saved.sTxt().toStdString();
+        saved.GetGtx(kGroup);
+        EXPECT_EQ(saved.vGtVal(kKey, Variant()), Variant::fromDouble(mode))
+            << saved.sTxt().toStdString();
+        return true;
+    }
+};
+
+TEST_F(SettingsRewrite, OtherLayoutsKeepEveryOtherKeyAndTheModeReadsBack) {
+    const QString plain =
+        u("<設定>\r\n<保存>1</保存>\r\n<名前>x</名前>\r\n</設定>\r\n<印刷>\r\n"
+          "<枚数>3</枚数>\r\n</印刷>\r\n");
+    const QString tabs = u("\t<設定>\r\n\t\t<名前>x</名前>\r\n\t</設定>\r\n");
+    const QString lines = group(u("印刷"), keyLine(u("保存"), u("7"))) + kNote;
+    const std::pair<QString, bool> cases[] = {
+        {document(plain), true},
+        {document(tabs), true},
+        {QString(document(lines)).replace(u("\r\n"), u("\n")), true},
+        {QString(document(lines)).remove(u("\r\n")).remove(u("   ")), true},
+        {document(u("   <設定></設定>\r\n") + kNote + kSaved), true},
+        {document(kNote + lines), true},
+        {u("<設定></設定>"), true},
+        {document(u("   </設定>\r\n   <設定>\r\n") + keyLine(u("名前"), u("x"))), false},
+    };
+    for (const auto& [text, saves] : cases) {
+        EXPECT_EQ(savesSafely(platform::encodeAnsi(text).value(), 2), saves);
+    }
+}
+
+TEST_F(SettingsRewrite, RandomDocumentsKeepEveryOtherKeyOrStayUntouched) {
+    std::mt19937 random(20261207);
+    const auto pick = [&random](const QStringList& from) {
+        return from.at(std::uniform_int_distribution<qsizetype>(0, from.size() - 1)(random));
+    };
+    const QStringList names{u("設定"), u("保存"), u("名前"), u("印刷"), u("運用")};
+    const QStringList blanks{QString(), u("   "), u("\t"), u("\r\n"), u("\n"), u(" \r\n   ")};
+    const QStringList values{QString(), u("0"), u("12"), u("x y"), u("あ"), u("‡"), u("<"), u(">")};
+    int saved = 0;
+    for (int round = 0; round < 600; ++round) {
+        QString text = round % 3 == 0 ? u("<?xml version='1.0' ?>\r\n<運用>") : QString();
+        for (int piece = std::uniform_int_distribution(0, 24)(random); piece > 0; --piece) {
+            const QString name = pick(names);
+            switch (std::uniform_int_distribution(0, 3)(random)) {
+                case 0:
+                    text += u("<") + name + u(">") + pick(blanks);
+                    break;
+                case 1:
+                    text += u("</") + name + u(">") + pick(blanks);
+                    break;
+                case 2:
+                    text += pick(values);
+                    break;
+                default:
+                    text += u("<%1>%2</%1>").arg(name, pick(values)) + pick(blanks);
+            }
+        }
+        QByteArray bytes =
+            platform::encodeAnsi(text + (round % 3 == 0 ? u("</運用>") : QString())).value();
+        if (round % 5 == 4 && !bytes.isEmpty()) {  // one byte anything at all
+            bytes[std::uniform_int_distribution<qsizetype>(0, bytes.size() - 1)(random)] =
+                static_cast<char>(std::uniform_int_distribution(0, 255)(random));
+        }
+        saved += savesSafely(bytes, static_cast<std::int16_t>(round % 3)) ? 1 : 0;
+    }
+    EXPECT_GT(saved, 200);  // a writer that always refuses fails here
 }
 
 }  // namespace
