@@ -2,7 +2,7 @@
 #include "print_window/print_job.h"
 #include "print_window/print_window.h"
 #include "print_window/startup.h"
-#include "settings_store/settings_store.h"
+#include "settings_store/settings_document.h"
 #include "shell/shell.h"
 #include "user_data/user_data.h"
 

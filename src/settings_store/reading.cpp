@@ -1,5 +1,5 @@
 // Reading stored text as numbers and truth values.
-#include "settings_store/settings_store.h"
+#include "settings_store/settings_document.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "settings_store/settings_store.h"
+#include "settings_store/settings_document.h"
 
 #include "settings_store/document_reads.h"
 
@@ -57,7 +57,7 @@ void SettingsDocument::GetTxt(const QString& sFL, bool& bOk) {
             files.CreateEmptyTextFile(sTxtFl_);
         }
         if (sTxt_.isEmpty()) {
-            sTxt_ = MakeTag(0, kRoot, Variant::fromText(kCrLf));
+            sTxt_ = MakeTag(TagShape::kDocument, kRoot, Variant::fromText(kCrLf));
         }
         bOk = true;
     } catch (const std::exception&) {
@@ -71,18 +71,18 @@ void SettingsDocument::GetTxt(const QString& sFL, bool& bOk) {
 
 void SettingsDocument::GetGtx(const QString& sGp) {
     sCurGp_ = sGp;
-    sGtx_ = GetTag(0, sGp);
+    sGtx_ = GetTag(TagSource::kGroupInDocument, sGp);
     groupChanges_.clear();
 }
 
 Variant SettingsDocument::vGtVal(const QString& sKy, const Variant& vDef) {
     const QString kind = vDef.typeName().toLower();
     if (kind == QLatin1String("string")) {
-        const QString text = GetTag(1, sKy);
+        const QString text = GetTag(TagSource::kKeyInGroup, sKy);
         return text.isEmpty() ? vDef : Variant::fromText(text);
     }
     if (kind == QLatin1String("boolean")) {
-        QString text = GetTag(1, sKy);
+        QString text = GetTag(TagSource::kKeyInGroup, sKy);
         if (text.isEmpty()) {
             text = vDef.toText();
         }
@@ -91,7 +91,8 @@ Variant SettingsDocument::vGtVal(const QString& sKy, const Variant& vDef) {
     if (kind == QLatin1String("date")) {
         Variant result = vDef;
         try {
-            if (const std::optional<QDateTime> date = readDate(GetTag(1, sKy))) {
+            if (const std::optional<QDateTime> date =
+                    readDate(GetTag(TagSource::kKeyInGroup, sKy))) {
                 result = Variant::fromDate(*date);
             }
         } catch (const std::exception&) {
@@ -99,7 +100,7 @@ Variant SettingsDocument::vGtVal(const QString& sKy, const Variant& vDef) {
         }
         return result;
     }
-    const QString text = GetTag(1, sKy);
+    const QString text = GetTag(TagSource::kKeyInGroup, sKy);
     return text.isEmpty() ? vDef : Variant::fromDouble(readNumber(text));
 }
 
@@ -140,7 +141,7 @@ bool SettingsDocument::safeToWrite() {
 
 void SettingsDocument::SetGtx() {
     if (sTxt_.isEmpty()) {
-        sTxt_ = MakeTag(0, kRoot, Variant::fromText(kCrLf));
+        sTxt_ = MakeTag(TagShape::kDocument, kRoot, Variant::fromText(kCrLf));
     }
     for (auto change = groupChanges_.cbegin(); change != groupChanges_.cend(); ++change) {
         changes_.insert({sCurGp_, change.key()}, change.value());
@@ -152,7 +153,7 @@ void SettingsDocument::SetGtx() {
         sTxt_ = sTxt_.left(group.start) + sGtx_ + sTxt_.mid(group.start + group.length);
         return;
     }
-    const QString block = MakeTag(1, sCurGp_, Variant::fromText(sGtx_));
+    const QString block = MakeTag(TagShape::kGroup, sCurGp_, Variant::fromText(sGtx_));
     const qsizetype rootEnd = sTxt_.indexOf(closingTag(kRoot));
     if (rootEnd >= 0) {
         sTxt_ = sTxt_.left(rootEnd) + block + sTxt_.mid(rootEnd);
@@ -180,35 +181,34 @@ void SettingsDocument::SetVal(const QString& sKy, const Variant& vVL) {
     }
     // A new key line: what it reads back as is its text with the line marks made breaks.
     groupChanges_.insert(sKy, vVL.toText().replace(kLineMark, kCrLf));
-    sGtx_ += MakeTag(2, sKy, vVL);
+    sGtx_ += MakeTag(TagShape::kKey, sKy, vVL);
 }
 
-QString SettingsDocument::GetTag(std::int16_t mode, const QString& name) {
-    const QString& source = mode == 0 ? sTxt_ : sGtx_;
+QString SettingsDocument::GetTag(TagSource source, const QString& name) {
+    const bool inDocument = source == TagSource::kGroupInDocument;
+    const QString& text = inDocument ? sTxt_ : sGtx_;
     const reads::Span span =
-        mode == 0 ? reads::groupSpan(source, name) : reads::valueSpan(source, name);
+        inDocument ? reads::groupSpan(text, name) : reads::valueSpan(text, name);
     if (span.found == reads::Found::Damaged) {
         reportDamaged(name);
     }
-    return span.found == reads::Found::Present ? source.mid(span.start, span.length) : QString();
+    return span.found == reads::Found::Present ? text.mid(span.start, span.length) : QString();
 }
 
-QString SettingsDocument::MakeTag(std::int16_t mode, const QString& name, const Variant& value) {
+QString SettingsDocument::MakeTag(TagShape shape, const QString& name, const Variant& value) {
     const QString text = value.toText();
     QString built;
-    switch (mode) {
-        case 0:
+    switch (shape) {
+        case TagShape::kDocument:
             built = QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>") + kLineMark +
                     openingTag(name) + text + closingTag(name);
             break;
-        case 1:
+        case TagShape::kGroup:
             built = kGroupIndent + openingTag(name) + kLineMark + text + kGroupIndent +
                     closingTag(name) + kLineMark;
             break;
-        case 2:
+        case TagShape::kKey:
             built = kKeyIndent + openingTag(name) + text + closingTag(name) + kLineMark;
-            break;
-        default:
             break;
     }
     return built.replace(kLineMark, kCrLf);

@@ -1,7 +1,7 @@
-#include "settings_store/settings_store.h"
+#include "settings_store/settings_document.h"
 
-#include <QLocale>
-#include <QTimeZone>
+#include "base/checked_math.h"
+#include "settings_store/dates.h"
 
 #include <array>
 #include <charconv>
@@ -13,42 +13,12 @@ namespace velmar::settings_store {
 
 namespace {
 
-// The date a time without a date stands on.
-const QDate kZeroDate(1899, 12, 30);
-
 // The shortest decimal text that reads back as the same number.
 template <typename Number>
 QString shortestText(Number value) {
     std::array<char, 64> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
     return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
-}
-
-QString dateText(const QDateTime& value) {
-    const QTime time = value.time();
-    const QString timeFormat =
-        time.msec() == 0 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm:ss.zzz");
-    if (value.date() == kZeroDate && time != QTime(0, 0)) {
-        return time.toString(timeFormat);
-    }
-    if (time == QTime(0, 0)) {
-        return value.date().toString(Qt::ISODate);
-    }
-    return value.date().toString(Qt::ISODate) + QLatin1Char(' ') + time.toString(timeFormat);
-}
-
-QTime timeOf(const QString& text) {
-    for (const char* format : {"HH:mm:ss.zzz", "HH:mm:ss", "HH:mm"}) {
-        const QTime time = QTime::fromString(text, QString::fromLatin1(format));
-        if (time.isValid()) {
-            return time;
-        }
-    }
-    return {};
-}
-
-[[noreturn]] void raiseOverflow() {
-    throw Error(QStringLiteral("ｵｰﾊﾞｰﾌﾛｰしました"));
 }
 
 double numberOf(const Variant::Value& value) {
@@ -127,36 +97,7 @@ QString Variant::toText() const {
 }
 
 std::int16_t Variant::toInt16() const {
-    const double rounded = std::nearbyint(numberOf(value_));
-    if (!(rounded >= std::numeric_limits<std::int16_t>::min() &&
-          rounded <= std::numeric_limits<std::int16_t>::max())) {
-        raiseOverflow();
-    }
-    return static_cast<std::int16_t>(rounded);
-}
-
-std::optional<QDateTime> readDate(const QString& text) {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty()) {
-        return std::nullopt;
-    }
-    const qsizetype blank = trimmed.indexOf(QLatin1Char(' '));
-    const QDate date = QDate::fromString(trimmed.left(blank), Qt::ISODate);
-    const QTime time = blank < 0 ? QTime(0, 0) : timeOf(trimmed.mid(blank + 1));
-    if (date.isValid() && time.isValid()) {
-        return QDateTime(date, time, QTimeZone::utc());
-    }
-    if (const QTime alone = timeOf(trimmed); alone.isValid()) {
-        return QDateTime(kZeroDate, alone, QTimeZone::utc());
-    }
-    const QLocale locale = QLocale::system();
-    if (const QDateTime local = locale.toDateTime(trimmed, QLocale::ShortFormat); local.isValid()) {
-        return QDateTime(local.date(), local.time(), QTimeZone::utc());
-    }
-    if (const QDate localDate = locale.toDate(trimmed, QLocale::ShortFormat); localDate.isValid()) {
-        return QDateTime(localDate, QTime(0, 0), QTimeZone::utc());
-    }
-    return std::nullopt;
+    return velmar::toInt16(numberOf(value_));
 }
 
 }  // namespace velmar::settings_store

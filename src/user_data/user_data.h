@@ -3,7 +3,7 @@
 #pragma once
 
 #include "platform/platform.h"
-#include "settings_store/settings_store.h"
+#include "settings_store/settings_document.h"
 #include "shell/shell.h"
 
 #include <QString>

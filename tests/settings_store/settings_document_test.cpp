@@ -2,7 +2,7 @@
 // damaged and unreadable files, and values of every kind read back.
 #include "doubles/platform_doubles.h"
 #include "doubles/temp_home.h"
-#include "settings_store/settings_store.h"
+#include "settings_store/settings_document.h"
 
 #include <QDir>
 #include <QFile>

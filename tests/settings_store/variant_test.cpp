@@ -1,5 +1,5 @@
 // The variant the settings are read and stored as, and the lenient number reader.
-#include "settings_store/settings_store.h"
+#include "settings_store/settings_document.h"
 
 #include <gtest/gtest.h>
 

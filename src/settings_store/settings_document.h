@@ -1,5 +1,14 @@
 // The user's settings document: a small tag-structured text file whose values are read
 // and written by group and key, and the variant value the settings are read and stored as.
+//
+// The operations keep the names the settings file's other programs use:
+//   GetTxt / SetTxt    load / save the whole text ("Txt") of the document file
+//   GetGtx / SetGtx    select a group and take its text ("Gtx", group text) / put it back
+//   vGtVal / SetVal    read a value ("v": it returns a Variant) / set a value
+//   GetTag / MakeTag   find the text inside a tag / build a tag with its text
+// Fields and parameters carry a type letter: s text (sTxtFl the document's file, sTxt its
+// text, sGtx the current group's text, sCurGp the current group's name, sFL a file, sGp a
+// group, sKy a key), v a Variant (vDef a default, vVL a value), b a flag (bOk success).
 #pragma once
 
 #include "platform/platform.h"
@@ -96,9 +105,14 @@ class SettingsDocument {
     [[nodiscard]] const QString& sCurGp() const { return sCurGp_; }
 
   private:
-    [[nodiscard]] QString GetTag(std::int16_t mode, const QString& name);
-    [[nodiscard]] static QString MakeTag(std::int16_t mode, const QString& name,
-                                         const Variant& value);
+    // Where GetTag looks: a group in the whole text, or a key in the current group's text.
+    enum class TagSource : std::int16_t { kGroupInDocument = 0, kKeyInGroup = 1 };
+    // What MakeTag builds: the whole document (declaration and root element), a group
+    // block, or a key line.
+    enum class TagShape : std::int16_t { kDocument = 0, kGroup = 1, kKey = 2 };
+
+    [[nodiscard]] QString GetTag(TagSource source, const QString& name);
+    [[nodiscard]] static QString MakeTag(TagShape shape, const QString& name, const Variant& value);
     void reportDamaged(const QString& name);
     [[nodiscard]] bool safeToWrite();
 
