@@ -7,13 +7,9 @@
 
 namespace velmar {
 
-namespace {
-
-[[noreturn]] void overflow() {
+void raiseOverflow() {
     throw Error(QStringLiteral("ｵｰﾊﾞｰﾌﾛｰしました"));
 }
-
-}  // namespace
 
 // std::nearbyint rounds in the current rounding mode, which the program never changes
 // from round-to-nearest-even.
@@ -28,7 +24,7 @@ Integer roundedInto(double value) {
     const double rounded = roundHalfEven(value);
     if (std::isnan(rounded) || rounded < std::numeric_limits<Integer>::min() ||
         rounded > std::numeric_limits<Integer>::max()) {
-        overflow();
+        raiseOverflow();
     }
     return static_cast<Integer>(rounded);
 }
@@ -47,7 +43,7 @@ std::int32_t subtractChecked(std::int32_t a, std::int32_t b) {
     const std::int64_t difference = std::int64_t{a} - std::int64_t{b};
     if (difference < std::numeric_limits<std::int32_t>::min() ||
         difference > std::numeric_limits<std::int32_t>::max()) {
-        overflow();
+        raiseOverflow();
     }
     return static_cast<std::int32_t>(difference);
 }

@@ -5,6 +5,9 @@
 
 namespace velmar {
 
+// Raises the overflow error that every checked conversion raises.
+[[noreturn]] void raiseOverflow();
+
 // Rounds to the nearest integer, a tie going to the even one.
 [[nodiscard]] double roundHalfEven(double value);
 

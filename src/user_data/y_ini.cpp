@@ -1,6 +1,8 @@
 // The per-user data folder and the folder helpers of the shared settings object.
 #include "user_data/user_data.h"
 
+#include "base/checked_math.h"
+
 #include <exception>
 #include <limits>
 
@@ -134,7 +136,7 @@ QString yIni::FsGtSpFld(std::int32_t nFlg) const {
 void yIni::F_ChkSb(const QString& sPh, const QStringList& Ary) const {
     const platform::FileSystem& files = EnsureFso();
     if (Ary.size() - 1 > std::numeric_limits<std::int16_t>::max()) {
-        throw Error(QStringLiteral("ｵｰﾊﾞｰﾌﾛｰしました"));
+        raiseOverflow();
     }
     for (const QString& name : Ary) {
         const QString path = sPh + name;
