@@ -3,7 +3,7 @@
 #include "base/checked_math.h"
 #include "print_window/print_window.h"
 #include "settings_store/settings_document.h"
-#include "user_data/user_data.h"
+#include "user_data/usr.h"
 
 #include <limits>
 

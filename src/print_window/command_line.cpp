@@ -1,6 +1,6 @@
 #include "print_window/command_line.h"
 
-#include "user_data/user_data.h"
+#include "user_data/y_ini.h"
 
 namespace velmar::print_window {
 

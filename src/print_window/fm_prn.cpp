@@ -4,7 +4,8 @@
 #include "print_window/startup.h"
 #include "settings_store/settings_document.h"
 #include "shell/shell.h"
-#include "user_data/user_data.h"
+#include "user_data/usr.h"
+#include "user_data/y_ini.h"
 
 #include <QCloseEvent>
 #include <QIcon>

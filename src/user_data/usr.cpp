@@ -1,4 +1,5 @@
-#include "user_data/user_data.h"
+#include "user_data/usr.h"
+#include "user_data/y_ini.h"
 
 namespace velmar::user_data {
 

@@ -1,5 +1,6 @@
 // The per-user data folder and the folder helpers of the shared settings object.
-#include "user_data/user_data.h"
+#include "user_data/y_ini.h"
+#include "user_data/usr.h"
 
 #include "base/checked_math.h"
 

@@ -1,5 +1,6 @@
 // The shell operations of the shared settings object, working on the program's state.
-#include "user_data/user_data.h"
+#include "user_data/usr.h"
+#include "user_data/y_ini.h"
 
 namespace velmar::user_data {
 

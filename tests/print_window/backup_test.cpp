@@ -3,7 +3,7 @@
 #include "print_window/backup.h"
 #include "doubles/recording_image_kit.h"
 #include "doubles/temp_home.h"
-#include "user_data/user_data.h"
+#include "user_data/usr.h"
 
 #include <QDir>
 #include <QFile>

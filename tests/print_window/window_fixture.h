@@ -6,7 +6,8 @@
 #include "doubles/recording_image_kit.h"
 #include "doubles/temp_home.h"
 #include "print_window/print_window.h"
-#include "user_data/user_data.h"
+#include "user_data/usr.h"
+#include "user_data/y_ini.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,8 @@
 
 #include "doubles/platform_doubles.h"
 #include "doubles/temp_home.h"
-#include "user_data/user_data.h"
+#include "user_data/usr.h"
+#include "user_data/y_ini.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,7 @@
+#include "user_data/y_ini.h"
 #include "doubles/platform_doubles.h"
 #include "doubles/temp_home.h"
-#include "user_data/user_data.h"
+#include "user_data/usr.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,15 @@
-// The per-user data folder, the file-system helpers, the shared settings object and the
-// program-wide state.
+// The shared settings object yIni: the per-user data folder and file-system helpers, the
+// user's settings document and the shell operations, behind one object.
+//
+// Its operations keep the names the tool set's programs share:
+//   W_…   acts through the window or the desktop shell (W_UserData, W_Help, W_HtmView,
+//         W_SendTo, W_ExpFd)
+//   F_…, Fs…  folder helpers: F_ChkSb checks sub-folders, F_CreateFld creates a folder with
+//         every missing level, FsGtSpFld gets a special folder
+//   GetTxt/SetTxt, GetGtx/SetGtx, vGtVal/SetVal  the settings document (see
+//         settings_store/settings_document.h)
+// Type letters: s text, n number (nWhnd a window handle, nFlg a folder id, nOwnerWnd the
+// owner window), b flag (bOpn open rather than explore), Ary a list.
 #pragma once
 
 #include "platform/platform.h"
@@ -84,30 +94,5 @@ class yIni {
     std::int32_t nOwnerWnd_ = 0;
     settings_store::SettingsDocument document_;
 };
-
-// The state the whole program shares. There is one instance; tests reset it.
-struct Usr {
-    // The shared settings object; the first user creates it.
-    std::unique_ptr<class yIni> yIni;
-    // The per-user data folder; it ends with the path separator.
-    QString sUserDataFolder;
-    // The executable's base name, without a trailing "_dv".
-    QString sExeName;
-    // The shared file-system service; see EnsureFso().
-    std::unique_ptr<platform::FileSystem> oFso;
-};
-
-[[nodiscard]] Usr& usr();
-// Drops the shared objects and clears the state.
-void resetUsr();
-
-// The shared file-system service, created on first use.
-platform::FileSystem& EnsureFso();
-
-// The shared settings object, created on first use with the given services.
-[[nodiscard]] class yIni& sharedIni(const platform::Services& services);
-
-// Releases the shared settings object, then the file-system service.
-void releaseShared();
 
 }  // namespace velmar::user_data
