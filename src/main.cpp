@@ -1,6 +1,6 @@
 // Velmar: prints one image on one page at its physical size.
 #include "platform/platform.h"
-#include "print_window/print_window.h"
+#include "print_window/run.h"
 
 #include <QApplication>
 

@@ -1,7 +1,6 @@
 #include "print_window/backup.h"
 
 #include "base/checked_math.h"
-#include "print_window/print_window.h"
 #include "settings_store/settings_document.h"
 #include "user_data/usr.h"
 

@@ -9,6 +9,11 @@
 
 namespace velmar::print_window {
 
+// Backup modes (nBackUpMode): none, a bitmap copy, a JPEG copy.
+inline constexpr std::int16_t kNoBackUp = 0;
+inline constexpr std::int16_t kBitmapBackUp = 1;
+inline constexpr std::int16_t kJpegBackUp = 2;
+
 inline constexpr auto kBackUpFolder = "Temp";
 inline constexpr std::int32_t kBackUpJpegQuality = 85;
 

@@ -1,5 +1,6 @@
+#include "print_window/run.h"
 #include "print_window/command_line.h"
-#include "print_window/print_window.h"
+#include "print_window/fm_prn.h"
 
 #include <QApplication>
 

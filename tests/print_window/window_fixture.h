@@ -5,7 +5,7 @@
 #include "doubles/platform_doubles.h"
 #include "doubles/recording_image_kit.h"
 #include "doubles/temp_home.h"
-#include "print_window/print_window.h"
+#include "print_window/fm_prn.h"
 #include "user_data/usr.h"
 #include "user_data/y_ini.h"
 

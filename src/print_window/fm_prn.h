@@ -1,8 +1,14 @@
-// The program's only window, its start-up and shut-down, and the program's run.
+// The program's only window fmPrn: start-up and shut-down, and the menu commands.
+//
+// Names kept from the tool set's programs: fm a window (fmPrn, the print window), mn a menu
+// array (mnJb the menu bar, mnFile the File menu, mnBackUp the backup modes), ik the image
+// control (ikImg); Form_Load, Form_Unload and Form_Resize are the window's handlers and
+// <menu>_Click a menu array's click handler, with the entry's index.
 #pragma once
 
 #include "image_component/image_component.h"
 #include "platform/platform.h"
+#include "print_window/backup.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -20,11 +26,6 @@ namespace velmar::print_window {
 inline constexpr auto kCaption = "ﾌﾟﾘﾝﾄ";
 inline constexpr int kClientWidth = 399;
 inline constexpr int kClientHeight = 303;
-
-// Backup modes.
-inline constexpr std::int16_t kNoBackUp = 0;
-inline constexpr std::int16_t kBitmapBackUp = 1;
-inline constexpr std::int16_t kJpegBackUp = 2;
 
 class fmPrn final : public QMainWindow {
     Q_OBJECT
@@ -83,9 +84,5 @@ class fmPrn final : public QMainWindow {
     bool unloaded_ = false;
     int exitStatus_ = 0;
 };
-
-// Runs the program: answers --help and --version (see command_line.h), or else start-up,
-// then the window until it closes. Returns the exit status.
-[[nodiscard]] int run(const platform::Services& services);
 
 }  // namespace velmar::print_window

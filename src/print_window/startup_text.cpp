@@ -1,4 +1,4 @@
-#include "print_window/startup.h"
+#include "print_window/startup_text.h"
 
 namespace velmar::print_window {
 
