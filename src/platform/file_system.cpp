@@ -55,25 +55,12 @@ TextReader FileSystem::OpenTextFileForReading(const QString& path) const {
 }
 
 TextWriter FileSystem::OpenTextFileForWriting(const QString& path) const {
-    return TextWriter(path);
+    return TextWriter(path, *calls_);
 }
 
 void FileSystem::CreateEmptyTextFile(const QString& path) const {
-    TextWriter writer(path);
+    TextWriter writer(path, *calls_);
     writer.Close();
-}
-
-bool FileSystem::CreateNewFile(const QString& path) const {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        return true;
-    }
-    // The open refuses any name that is taken, a dangling link included.
-    const QFileInfo entry(path);
-    if (entry.exists() || entry.isSymLink()) {
-        return false;
-    }
-    raiseFileError(QStringLiteral("を作成できません"), path, file.errorString());
 }
 
 void FileSystem::DeleteFile(const QString& path) const {
@@ -81,6 +68,19 @@ void FileSystem::DeleteFile(const QString& path) const {
     if (!file.remove() && (QFileInfo(path).isSymLink() || QFileInfo::exists(path))) {
         raiseFileError(QStringLiteral("を削除できません"), path, file.errorString());
     }
+}
+
+bool FileSystem::AddName(const QString& existing, const QString& newName) const {
+    const FileCallResult failure = calls_->linkNew(existing, newName);
+    if (failure && failure->kind != FileFailureKind::NameTaken) {
+        raiseFileError(QStringLiteral("を作成できません"), newName, failure->reason);
+    }
+    return !failure;
+}
+
+QDateTime FileSystem::LastModified(const QString& path) const {
+    const QFileInfo info(path);
+    return info.exists() ? info.lastModified() : QDateTime();
 }
 
 }  // namespace velmar::platform
