@@ -63,10 +63,10 @@ StagedFile::StagedFile(const QString& targetPath, FileCalls& calls)
             return;
         }
         if (failure->kind != FileFailureKind::NameTaken) {
-            raiseFileError(QLatin1String(kWriteFailed), target_, failure->reason);
+            raiseFileError(QString::fromUtf8(kWriteFailed), target_, failure->reason);
         }
     }
-    raiseFileError(QLatin1String(kWriteFailed), target_);
+    raiseFileError(QString::fromUtf8(kWriteFailed), target_);
 }
 
 StagedFile::~StagedFile() {
@@ -86,7 +86,7 @@ void StagedFile::discard() {
 
 void StagedFile::fail(const FileFailure& failure, const QString& path) {
     discard();
-    raiseFileError(QLatin1String(kWriteFailed), path, failure.reason);
+    raiseFileError(QString::fromUtf8(kWriteFailed), path, failure.reason);
 }
 
 FileCallResult StagedFile::writeQuietly(const char* data, std::int64_t size) {
@@ -118,7 +118,7 @@ void StagedFile::checkDevice() {
 
 void StagedFile::finish() {
     if (temporary_.isEmpty()) {  // an earlier failure removed it
-        raiseFileError(QLatin1String(kWriteFailed), target_);
+        raiseFileError(QString::fromUtf8(kWriteFailed), target_);
     }
     checkDevice();
     if (!open_) {

@@ -268,7 +268,8 @@ void IniText::setValue(const QString& section, const QString& key, const QString
         }
     }
     if (!replaced) {
-        if (!lines.isEmpty() && lines.last().ending.isEmpty()) {
+        const bool atTheEnd = sectionEnd < 0 || sectionEnd == lines.size();
+        if (atTheEnd && !lines.isEmpty() && lines.last().ending.isEmpty()) {
             lines.last().ending = newLine;
         }
         if (sectionEnd >= 0) {

@@ -46,9 +46,9 @@ void TextReader::Close() {
 
 class TextWriter::Impl {
   public:
-    Impl(const QString& path, FileCalls& calls) : path(path), file(path, calls) {}
+    Impl(const QString& path, FileCalls& calls) : path(path) { file.emplace(path, calls); }
     QString path;
-    StagedFile file;
+    std::optional<StagedFile> file;  // gone after a refused write
 };
 
 TextWriter::TextWriter(const QString& path, FileCalls& calls)
@@ -61,15 +61,20 @@ TextWriter& TextWriter::operator=(TextWriter&&) noexcept = default;
 void TextWriter::Write(const QString& text) {
     const std::optional<QByteArray> bytes = encodeAnsi(text);
     if (!bytes) {
-        const QString path = impl_->path;
-        impl_.reset();
-        raiseFileError(QStringLiteral("に Shift-JIS で表せない文字は書き込めません"), path);
+        impl_->file.reset();
+        raiseFileError(QStringLiteral("に Shift-JIS で表せない文字は書き込めません"), impl_->path);
     }
-    impl_->file.write(*bytes);
+    if (!impl_->file) {
+        raiseFileError(QStringLiteral("に書き込めません"), impl_->path);
+    }
+    impl_->file->write(*bytes);
 }
 
 void TextWriter::Close() {
-    impl_->file.replaceTarget();
+    if (!impl_->file) {
+        raiseFileError(QStringLiteral("に書き込めません"), impl_->path);
+    }
+    impl_->file->replaceTarget();
 }
 
 }  // namespace velmar::platform

@@ -17,7 +17,8 @@ struct RunResult {
     QString standardError;
 };
 
-// Starts the program and returns at once. It reaches no CUPS daemon unless one is named.
+// Starts the program in the home folder and returns at once. It reaches no CUPS daemon
+// unless one is named.
 [[nodiscard]] std::unique_ptr<QProcess> startVelmar(
     const TempHome& home, const QStringList& arguments,
     const QString& executable = QStringLiteral(VELMAR_EXECUTABLE),
@@ -29,6 +30,11 @@ struct RunResult {
 [[nodiscard]] RunResult runVelmar(const TempHome& home, const QStringList& arguments,
                                   const QString& executable = QStringLiteral(VELMAR_EXECUTABLE),
                                   const QString& cupsServer = QString());
+
+// Runs the program through a wrapper command, which gets the program and its arguments
+// as its last arguments (for example "unshare -m sh -c SCRIPT sh").
+[[nodiscard]] RunResult runVelmarWrapped(const TempHome& home, const QStringList& wrapper,
+                                         const QStringList& arguments);
 
 // The user-data folder of a run in that home folder ("%usr%"), with a trailing '/'.
 [[nodiscard]] QString userDataFolder(const TempHome& home);
