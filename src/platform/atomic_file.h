@@ -47,6 +47,8 @@ class FileCalls {
     // Gives an existing file a further name; fails with NameTaken when that name exists.
     virtual FileCallResult linkNew(const QString& existing, const QString& newName) = 0;
     virtual FileCallResult remove(const QString& path) = 0;
+    // Creates one folder; its parent must exist.
+    virtual FileCallResult createFolder(const QString& path) = 0;
 };
 
 // The running system's calls.

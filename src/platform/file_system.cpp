@@ -27,9 +27,15 @@ bool FileSystem::FolderExists(const QString& path) const {
 }
 
 void FileSystem::CreateFolder(const QString& path) const {
-    if (path.isEmpty() || QFileInfo::exists(path) || !QDir().mkdir(path)) {
-        throw Error(QStringLiteral("ﾌｫﾙﾀﾞ ") + nativePath(path) +
-                    QStringLiteral(" を作成できません"));
+    const FileCallResult failure =
+        path.isEmpty() ? FileCallResult(FileFailure{}) : calls_->createFolder(path);
+    if (failure) {
+        QString text =
+            QStringLiteral("ﾌｫﾙﾀﾞ ") + nativePath(path) + QStringLiteral(" を作成できません");
+        if (!failure->reason.isEmpty()) {
+            text += QLatin1Char('\r') + failure->reason;
+        }
+        throw Error(text);
     }
 }
 

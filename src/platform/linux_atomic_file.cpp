@@ -119,6 +119,11 @@ class LinuxFileCalls final : public FileCalls {
     FileCallResult remove(const QString& path) override {
         return resultOf(::unlink(QFile::encodeName(path).constData()));
     }
+
+    FileCallResult createFolder(const QString& path) override {
+        constexpr mode_t kNewFolderMode = 0777;  // narrowed by the umask
+        return resultOf(::mkdir(QFile::encodeName(path).constData(), kNewFolderMode));
+    }
 };
 
 }  // namespace

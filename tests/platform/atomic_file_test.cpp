@@ -47,6 +47,9 @@ class FaultyFileCalls final : public FileCalls {
         return fault("linkNew") ? failure() : native().linkNew(existing, newName);
     }
     FileCallResult remove(const QString& path) override { return native().remove(path); }
+    FileCallResult createFolder(const QString& path) override {
+        return native().createFolder(path);
+    }
 
   private:
     static FileCalls& native() { return nativeFileCalls(); }
