@@ -26,7 +26,6 @@ std::unique_ptr<QProcess> startInHome(const TempHome& home, const QString& progr
         cupsServer.isEmpty() ? home.filePath(QStringLiteral("none.sock")) : cupsServer);
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
-    process->setWorkingDirectory(home.path());
     process->start(program, arguments);
     return process;
 }

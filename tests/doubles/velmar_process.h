@@ -17,8 +17,7 @@ struct RunResult {
     QString standardError;
 };
 
-// Starts the program in the home folder and returns at once. It reaches no CUPS daemon
-// unless one is named.
+// Starts the program and returns at once. It reaches no CUPS daemon unless one is named.
 [[nodiscard]] std::unique_ptr<QProcess> startVelmar(
     const TempHome& home, const QStringList& arguments,
     const QString& executable = QStringLiteral(VELMAR_EXECUTABLE),

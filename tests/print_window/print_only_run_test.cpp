@@ -6,7 +6,6 @@
 #include "image_component/image_fixtures.h"
 
 #include <QDir>
-#include <QFile>
 #include <QImage>
 
 #include <gtest/gtest.h>
@@ -146,23 +145,6 @@ TEST_F(PrintOnlyRun, PathSplitIntoSeveralArgumentsIsOnePath) {
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     EXPECT_EQ(pdfs().size(), 1);
 }
-
-// The toolkit never sees the arguments: a file named like one of its options prints.
-class ToolkitOptionName : public PrintOnlyRun, public testing::WithParamInterface<const char*> {};
-
-TEST_P(ToolkitOptionName, IsPrintedLikeAnyOtherFile) {
-    usePrinterSettings("[Printer]\nName=PDF\n");
-    const QString name = QString::fromLatin1(GetParam());
-    ASSERT_TRUE(
-        QFile::copy(blackImage(QStringLiteral("a.png"), QSize(60, 60), true), home.filePath(name)));
-    const RunResult result = runVelmar({name});
-    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
-    EXPECT_EQ(pdfs().size(), 1) << result.standardError.toStdString();
-}
-
-INSTANTIATE_TEST_SUITE_P(Options, ToolkitOptionName,
-                         testing::Values("-reverse", "-platform", "-testability", "-widgetcount",
-                                         "-qwindowgeometry"));
 
 TEST_F(PrintOnlyRun, UnreadableImageIsReportedAndNothingIsPrinted) {
     usePrinterSettings("[Printer]\nName=PDF\n");
