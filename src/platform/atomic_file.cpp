@@ -38,6 +38,9 @@ QString temporaryNameFor(const QString& target) {
 class StagedFile::Device final : public QIODevice {
   public:
     explicit Device(StagedFile& file) : file_(file) { open(QIODevice::WriteOnly); }
+    // The bytes go out in order; an encoder that needs to seek fails instead of
+    // writing a damaged file.
+    [[nodiscard]] bool isSequential() const override { return true; }
 
   protected:
     qint64 readData(char* /*data*/, qint64 /*size*/) override { return -1; }
