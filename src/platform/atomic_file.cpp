@@ -148,18 +148,6 @@ void StagedFile::replaceTarget() {
     moved_ = true;
 }
 
-bool StagedFile::publishAs(const QString& path) {
-    finish();
-    const FileCallResult failure = calls_.linkNew(temporary_, path);
-    if (!failure) {
-        return true;
-    }
-    if (failure->kind == FileFailureKind::NameTaken) {
-        return false;
-    }
-    fail(*failure, path);
-}
-
 void writeWholeFile(const QString& path, QByteArrayView bytes, FileCalls& calls) {
     StagedFile file(path, calls);
     file.write(bytes);

@@ -68,18 +68,12 @@ class StagedFile {
 
     void write(QByteArrayView bytes);
     // A device that writes into the file, for writers that stream (image encoders). Its
-    // first failure is raised by the next write, replaceTarget or publishAs.
+    // first failure is raised by the next write or replaceTarget.
     [[nodiscard]] QIODevice& device();
     // Raises the device's first failure, if it had one.
     void checkDevice();
     // Syncs and closes the file, then moves it over the target.
     void replaceTarget();
-    // Syncs and closes the file, then gives it the name path unless that is taken
-    // (false). The temporary file stays until the object goes away, so further names can
-    // be tried.
-    [[nodiscard]] bool publishAs(const QString& path);
-
-    [[nodiscard]] const QString& temporaryPath() const { return temporary_; }
 
   private:
     class Device;

@@ -131,23 +131,6 @@ TEST_F(WholeFile, StreamingDeviceFailureIsRaisedAndNothingReplaced) {
     EXPECT_EQ(contentOf(path), QByteArray("old bytes"));
 }
 
-TEST_F(WholeFile, PublishingTakesOnlyAFreeNameAndTheTemporaryFileGoes) {
-    const QString taken = home.filePath(QStringLiteral("0001.jpg"));
-    const QString free = home.filePath(QStringLiteral("0002.jpg"));
-    {
-        StagedFile file(path, calls);
-        file.write("copy");
-        EXPECT_FALSE(file.publishAs(path));
-        EXPECT_TRUE(file.publishAs(free));
-    }
-    EXPECT_EQ(contentOf(path), QByteArray("old bytes"));
-    EXPECT_EQ(contentOf(free), QByteArray("copy"));
-    calls.failing = "linkNew";
-    StagedFile failing(taken, calls);
-    EXPECT_THROW(static_cast<void>(failing.publishAs(taken)), Error);
-    EXPECT_FALSE(QFile::exists(taken));
-}
-
 TEST_F(WholeFile, TextFilesOfTheFileSystemGoThroughItsCalls) {
     calls.failing = "sync";
     TextWriter writer = FileSystem(calls).OpenTextFileForWriting(path);
