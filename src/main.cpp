@@ -4,11 +4,17 @@
 
 #include <QApplication>
 
+#include <array>
 #include <exception>
 
+// The toolkit is given the program's name only: every argument is Velmar's, so a file
+// named like a toolkit option ("-reverse", "-platform") is printed like any other. The
+// process service reads the arguments from the system.
 int main(int argc, char* argv[]) {
     velmar::platform::selectHeadlessPlatformWhenNoDisplay();
-    const QApplication app(argc, argv);
+    int toolkitArgc = argc > 0 ? 1 : 0;
+    std::array<char*, 2> toolkitArgv{argc > 0 ? argv[0] : nullptr, nullptr};
+    const QApplication app(toolkitArgc, toolkitArgv.data());
     QApplication::setApplicationName(QString::fromLatin1(velmar::platform::kAppTitle));
     QApplication::setApplicationVersion(QStringLiteral(VELMAR_VERSION));
     try {

@@ -75,12 +75,10 @@ class QtImageFile final : public ImageFile {
             lastError_ = QStringLiteral("この形式では保存できません");
             return false;
         }
-        QImageWriter writer(path_, format == kFormatJpeg ? "jpeg" : "bmp");
-        if (format == kFormatJpeg) {
-            writer.setQuality(jpegQuality_);
-        }
-        if (!writer.write(withRecordedResolution(image_.loaded.image, image_.loaded.resolution))) {
-            lastError_ = writer.errorString();
+        try {
+            writeWhole(format);
+        } catch (const Error& error) {
+            lastError_ = error.message();
             return false;
         }
         lastError_.clear();
@@ -92,6 +90,22 @@ class QtImageFile final : public ImageFile {
     [[nodiscard]] QString LastError() const override { return lastError_; }
 
   private:
+    // The file at the path held is replaced only by the complete image.
+    void writeWhole(std::int32_t format) const {
+        platform::StagedFile file(path_);
+        QImageWriter writer(&file.device(), format == kFormatJpeg ? "jpeg" : "bmp");
+        if (format == kFormatJpeg) {
+            writer.setQuality(jpegQuality_);
+        }
+        const bool written =
+            writer.write(withRecordedResolution(image_.loaded.image, image_.loaded.resolution));
+        if (!written) {
+            file.checkDevice();  // a full disk says so rather than the encoder's words
+            throw Error(writer.errorString());
+        }
+        file.replaceTarget();
+    }
+
     CurrentImage& image_;
     QWidget& dialogParent_;
     QString path_;

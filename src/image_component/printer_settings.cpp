@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -9,10 +10,11 @@ namespace velmar::image_component {
 
 namespace {
 
-constexpr QLatin1String kNameKey("Printer/Name");
-constexpr QLatin1String kPaperKey("Printer/PaperSize");
-constexpr QLatin1String kOrientationKey("Printer/Orientation");
-constexpr QLatin1String kOutputFolderKey("Printer/OutputFolder");
+constexpr QLatin1String kGroup("Printer");
+constexpr QLatin1String kNameKey("Name");
+constexpr QLatin1String kPaperKey("PaperSize");
+constexpr QLatin1String kOrientationKey("Orientation");
+constexpr QLatin1String kOutputFolderKey("OutputFolder");
 constexpr QLatin1String kLandscape("Landscape");
 constexpr QLatin1String kPortrait("Portrait");
 
@@ -35,30 +37,43 @@ PrinterSettings readPrinterSettings(const QString& settingsFile) {
         return settings;
     }
     const QSettings file(settingsFile, QSettings::IniFormat);
-    settings.name = file.value(kNameKey).toString().trimmed();
-    settings.paper = pageSizeFromKey(file.value(kPaperKey).toString().trimmed());
-    const QString orientation = file.value(kOrientationKey).toString().trimmed();
+    const auto value = [&file](QLatin1String key) {
+        return file.value(QString(kGroup) + QLatin1Char('/') + key).toString().trimmed();
+    };
+    settings.name = value(kNameKey);
+    settings.paper = pageSizeFromKey(value(kPaperKey));
+    const QString orientation = value(kOrientationKey);
     settings.orientation = orientation.compare(kLandscape, Qt::CaseInsensitive) == 0
                                ? QPageLayout::Landscape
                                : QPageLayout::Portrait;
-    settings.outputFolder = file.value(kOutputFolderKey).toString().trimmed();
+    settings.outputFolder = value(kOutputFolderKey);
     return settings;
 }
 
+// Only the three keys' lines change; the file is replaced whole or not at all.
 void writePrinterSettings(const QString& settingsFile, const PrinterSettings& settings) {
     if (settingsFile.isEmpty()) {
         return;
     }
-    QSettings file(settingsFile, QSettings::IniFormat);
-    file.setValue(kNameKey, settings.name);
-    if (settings.paper) {
-        file.setValue(kPaperKey, settings.paper->key());
+    const auto failed = [&settingsFile](const QString& reason) {
+        return Error(QStringLiteral("ﾌﾟﾘﾝﾀ設定ﾌｧｲﾙ %1 に書き込めません").arg(settingsFile) +
+                     (reason.isEmpty() ? QString() : QLatin1Char('\r') + reason));
+    };
+    QFile existing(settingsFile);
+    if (existing.exists() && !existing.open(QIODevice::ReadOnly)) {
+        throw failed(existing.errorString());
     }
-    file.setValue(kOrientationKey,
-                  QString(settings.orientation == QPageLayout::Landscape ? kLandscape : kPortrait));
-    file.sync();
-    if (file.status() != QSettings::NoError) {
-        throw Error(QStringLiteral("ﾌﾟﾘﾝﾀ設定ﾌｧｲﾙ %1 に書き込めません").arg(settingsFile));
+    platform::IniText file(existing.isOpen() ? existing.readAll() : QByteArray());
+    file.setValue(kGroup, kNameKey, settings.name);
+    if (settings.paper) {
+        file.setValue(kGroup, kPaperKey, settings.paper->key());
+    }
+    file.setValue(kGroup, kOrientationKey,
+                  settings.orientation == QPageLayout::Landscape ? kLandscape : kPortrait);
+    try {
+        platform::writeWholeFile(settingsFile, file.bytes());
+    } catch (const Error& error) {
+        throw failed(error.message().section(QLatin1Char('\r'), 1));
     }
 }
 

@@ -27,9 +27,15 @@ bool FileSystem::FolderExists(const QString& path) const {
 }
 
 void FileSystem::CreateFolder(const QString& path) const {
-    if (path.isEmpty() || QFileInfo::exists(path) || !QDir().mkdir(path)) {
-        throw Error(QStringLiteral("ﾌｫﾙﾀﾞ ") + nativePath(path) +
-                    QStringLiteral(" を作成できません"));
+    const FileCallResult failure =
+        path.isEmpty() ? FileCallResult(FileFailure{}) : calls_->createFolder(path);
+    if (failure) {
+        QString text =
+            QStringLiteral("ﾌｫﾙﾀﾞ ") + nativePath(path) + QStringLiteral(" を作成できません");
+        if (!failure->reason.isEmpty()) {
+            text += QLatin1Char('\r') + failure->reason;
+        }
+        throw Error(text);
     }
 }
 
@@ -55,25 +61,12 @@ TextReader FileSystem::OpenTextFileForReading(const QString& path) const {
 }
 
 TextWriter FileSystem::OpenTextFileForWriting(const QString& path) const {
-    return TextWriter(path);
+    return TextWriter(path, *calls_);
 }
 
 void FileSystem::CreateEmptyTextFile(const QString& path) const {
-    TextWriter writer(path);
+    TextWriter writer(path, *calls_);
     writer.Close();
-}
-
-bool FileSystem::CreateNewFile(const QString& path) const {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        return true;
-    }
-    // The open refuses any name that is taken, a dangling link included.
-    const QFileInfo entry(path);
-    if (entry.exists() || entry.isSymLink()) {
-        return false;
-    }
-    raiseFileError(QStringLiteral("を作成できません"), path, file.errorString());
 }
 
 void FileSystem::DeleteFile(const QString& path) const {
@@ -81,6 +74,19 @@ void FileSystem::DeleteFile(const QString& path) const {
     if (!file.remove() && (QFileInfo(path).isSymLink() || QFileInfo::exists(path))) {
         raiseFileError(QStringLiteral("を削除できません"), path, file.errorString());
     }
+}
+
+bool FileSystem::AddName(const QString& existing, const QString& newName) const {
+    const FileCallResult failure = calls_->linkNew(existing, newName);
+    if (failure && failure->kind != FileFailureKind::NameTaken) {
+        raiseFileError(QStringLiteral("を作成できません"), newName, failure->reason);
+    }
+    return !failure;
+}
+
+QDateTime FileSystem::LastModified(const QString& path) const {
+    const QFileInfo info(path);
+    return info.exists() ? info.lastModified() : QDateTime();
 }
 
 }  // namespace velmar::platform

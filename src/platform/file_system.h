@@ -1,7 +1,10 @@
 // The file-system service and its code page 932 text files.
 #pragma once
 
+#include "platform/atomic_file.h"
+
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -32,7 +35,7 @@ class TextReader {
 // away without Close() leaves the file as it was.
 class TextWriter {
   public:
-    explicit TextWriter(const QString& path);
+    explicit TextWriter(const QString& path, FileCalls& calls = nativeFileCalls());
     ~TextWriter();
     TextWriter(const TextWriter&) = delete;
     TextWriter& operator=(const TextWriter&) = delete;
@@ -51,8 +54,12 @@ class TextWriter {
 
 // The program's file-system service: file and folder tests, folder creation, the names in
 // a folder and code page 932 text files. Failures raise Error with a message for the user.
+// Files are written through the system's file calls, or through the calls given.
 class FileSystem {
   public:
+    FileSystem() = default;
+    explicit FileSystem(FileCalls& calls) : calls_(&calls) {}
+
     [[nodiscard]] bool FileExists(const QString& path) const;
     [[nodiscard]] bool FolderExists(const QString& path) const;
     // Creates one folder; its parent must exist and the folder must not.
@@ -63,11 +70,17 @@ class FileSystem {
     [[nodiscard]] TextWriter OpenTextFileForWriting(const QString& path) const;
     // Creates an empty file, replacing one that is there.
     void CreateEmptyTextFile(const QString& path) const;
-    // Creates a new empty file and nothing else: false when the name is already taken
-    // (also by another process at the same moment). Other failures raise Error.
-    [[nodiscard]] bool CreateNewFile(const QString& path) const;
     // Removes a file; a file that is not there is no failure.
     void DeleteFile(const QString& path) const;
+    // Gives a finished file a further name: false when that name is taken (also by another
+    // process at the same moment). Other failures raise Error.
+    [[nodiscard]] bool AddName(const QString& existing, const QString& newName) const;
+    // When the file was last changed; invalid when it is not there.
+    [[nodiscard]] QDateTime LastModified(const QString& path) const;
+    [[nodiscard]] FileCalls& calls() const { return *calls_; }
+
+  private:
+    FileCalls* calls_ = &nativeFileCalls();
 };
 
 }  // namespace velmar::platform

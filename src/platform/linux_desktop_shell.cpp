@@ -1,5 +1,6 @@
 // Shortcuts as freedesktop desktop entries, and the open and explore actions through the
 // desktop's URL handler (xdg-open); no command shell is involved.
+#include "platform/atomic_file.h"
 #include "platform/file_error.h"
 #include "platform/native_parts.h"
 
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMap>
-#include <QSaveFile>
 #include <QUrl>
 
 namespace velmar::platform {
@@ -72,10 +72,7 @@ QUrl urlOf(const QString& target) {
 }
 
 void writeWhole(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        raiseFileError(QStringLiteral("に書き込めません"), path, file.errorString());
-    }
+    writeWholeFile(path, bytes);
 }
 
 QString entryLine(const char* key, const QString& value) {

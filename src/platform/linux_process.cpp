@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 namespace velmar::platform {
 
@@ -13,8 +14,22 @@ class LinuxProcess final : public Process {
     [[nodiscard]] QString executableFilePath() const override {
         return QDir::toNativeSeparators(QCoreApplication::applicationFilePath());
     }
+    // The toolkit is not given the arguments (see main.cpp), so they are read from the
+    // system: the NUL-separated command line of this process, decoded as the locale says.
     [[nodiscard]] QString argumentText() const override {
-        return QCoreApplication::arguments().mid(1).join(QLatin1Char(' '));
+        QFile commandLine(QStringLiteral("/proc/self/cmdline"));
+        if (!commandLine.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        QByteArray bytes = commandLine.readAll();
+        if (bytes.endsWith('\0')) {
+            bytes.chop(1);
+        }
+        QStringList arguments;
+        for (const QByteArray& argument : bytes.split('\0')) {
+            arguments << QFile::decodeName(argument);
+        }
+        return arguments.mid(1).join(QLatin1Char(' '));
     }
 };
 

@@ -1,10 +1,14 @@
 #include "base/error.h"
+#include "platform/atomic_file.h"
+#include "platform/ini_text.h"
 #include "platform/linux_xdg_folders.h"
 #include "platform/native_parts.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+
+#include <optional>
 
 namespace velmar::platform {
 
@@ -12,30 +16,67 @@ namespace {
 
 // One INI file per application, $XDG_CONFIG_HOME/<application>.conf, with one group per
 // section: the layout of QSettings' native format on Linux. The path is built here so that
-// a changed XDG_CONFIG_HOME is always honoured.
+// a changed XDG_CONFIG_HOME is always honoured. A write changes only the key's own line;
+// entries of other programs, comments and lines in other encodings keep their bytes. A
+// file that cannot be read or is not text is never rewritten.
 class LinuxSettingsStore final : public SettingsStore {
   public:
     [[nodiscard]] QString read(const QString& application, const QString& section,
                                const QString& key, const QString& defaultValue) const override {
-        const QSettings settings(fileOf(application), QSettings::IniFormat);
-        return settings.value(section + QLatin1Char('/') + key, defaultValue).toString();
+        const std::optional<QByteArray> bytes = contentOf(fileOf(application));
+        if (!bytes) {
+            return defaultValue;
+        }
+        return IniText(*bytes).value(section, key).value_or(defaultValue);
     }
 
     void write(const QString& application, const QString& section, const QString& key,
                const QString& value) override {
         const QString file = fileOf(application);
+        const std::optional<QByteArray> bytes = contentOf(file);
+        if (!bytes) {
+            refuse(file, QStringLiteral("を読み込めません"));
+        }
+        IniText text(*bytes);
+        if (!text.isText()) {
+            refuse(file, QStringLiteral("は設定ﾌｧｲﾙの形式ではありません"));
+        }
+        if (QFileInfo::exists(file) && !QFileInfo(file).isWritable()) {
+            refuse(file, QStringLiteral("は書き込み禁止です"));
+        }
+        text.setValue(section, key, value);
         QDir().mkpath(QFileInfo(file).path());
-        QSettings settings(file, QSettings::IniFormat);
-        settings.setValue(section + QLatin1Char('/') + key, value);
-        settings.sync();
-        if (settings.status() != QSettings::NoError) {
-            throw Error(QStringLiteral("設定ﾌｧｲﾙ ") + file + QStringLiteral(" に書き込めません"));
+        try {
+            writeWholeFile(file, text.bytes());
+        } catch (const Error& error) {
+            refuse(file, QStringLiteral("に書き込めません: ") +
+                             error.message().section(QLatin1Char('\r'), 1));
         }
     }
 
   private:
     static QString fileOf(const QString& application) {
         return configHome() + QLatin1Char('/') + application + QLatin1String(".conf");
+    }
+
+    // The file's bytes; empty when there is no file, none when it cannot be read.
+    static std::optional<QByteArray> contentOf(const QString& path) {
+        QFile file(path);
+        if (!file.exists()) {
+            return QByteArray();
+        }
+        if (!file.open(QIODevice::ReadOnly)) {
+            return std::nullopt;
+        }
+        QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            return std::nullopt;
+        }
+        return bytes;
+    }
+
+    [[noreturn]] static void refuse(const QString& file, const QString& what) {
+        throw Error(QStringLiteral("設定ﾌｧｲﾙ ") + file + QLatin1Char(' ') + what);
     }
 };
 

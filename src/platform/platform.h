@@ -3,6 +3,8 @@
 //   services.h     the service interfaces (process, directory lookup, message box, special
 //                  folders, per-user settings store, desktop shell) and NativeServices
 //   file_system.h  the file-system service and code page 932 text files
+//   atomic_file.h  whole-file writes and the system's file calls behind them
+//   ini_text.h     INI files changed one key at a time, other lines kept as they are
 //   text_codec.h   the code page 932 codec
 //   paths.h        separators, suffixes, letter case, the program's data folder
 //   diagnostics.h  headless runs, standard error and standard output
@@ -10,8 +12,10 @@
 #pragma once
 
 #include "base/error.h"
+#include "platform/atomic_file.h"
 #include "platform/diagnostics.h"
 #include "platform/file_system.h"
+#include "platform/ini_text.h"
 #include "platform/paths.h"
 #include "platform/services.h"
 #include "platform/text_codec.h"

@@ -1,10 +1,10 @@
 // Code page 932 text files: read whole when opened, written whole when closed.
+#include "platform/atomic_file.h"
 #include "platform/file_error.h"
 #include "platform/file_system.h"
 #include "platform/text_codec.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 #include <utility>
 
@@ -46,43 +46,35 @@ void TextReader::Close() {
 
 class TextWriter::Impl {
   public:
-    explicit Impl(const QString& path) : file(path) {}
-    QSaveFile file;
+    Impl(const QString& path, FileCalls& calls) : path(path) { file.emplace(path, calls); }
+    QString path;
+    std::optional<StagedFile> file;  // gone after a refused write
 };
 
-TextWriter::TextWriter(const QString& path) : impl_(std::make_unique<Impl>(path)) {
-    if (!impl_->file.open(QIODevice::WriteOnly)) {
-        raiseFileError(QStringLiteral("に書き込めません"), path, impl_->file.errorString());
-    }
-}
+TextWriter::TextWriter(const QString& path, FileCalls& calls)
+    : impl_(std::make_unique<Impl>(path, calls)) {}
 
-TextWriter::~TextWriter() {
-    if (impl_) {
-        impl_->file.cancelWriting();
-    }
-}
-
+TextWriter::~TextWriter() = default;
 TextWriter::TextWriter(TextWriter&&) noexcept = default;
 TextWriter& TextWriter::operator=(TextWriter&&) noexcept = default;
 
 void TextWriter::Write(const QString& text) {
     const std::optional<QByteArray> bytes = encodeAnsi(text);
     if (!bytes) {
-        impl_->file.cancelWriting();
-        raiseFileError(QStringLiteral("に Shift-JIS で表せない文字は書き込めません"),
-                       impl_->file.fileName());
+        impl_->file.reset();
+        raiseFileError(QStringLiteral("に Shift-JIS で表せない文字は書き込めません"), impl_->path);
     }
-    if (impl_->file.write(*bytes) != bytes->size()) {
-        raiseFileError(QStringLiteral("に書き込めません"), impl_->file.fileName(),
-                       impl_->file.errorString());
+    if (!impl_->file) {
+        raiseFileError(QStringLiteral("に書き込めません"), impl_->path);
     }
+    impl_->file->write(*bytes);
 }
 
 void TextWriter::Close() {
-    if (!impl_->file.commit()) {
-        raiseFileError(QStringLiteral("に書き込めません"), impl_->file.fileName(),
-                       impl_->file.errorString());
+    if (!impl_->file) {
+        raiseFileError(QStringLiteral("に書き込めません"), impl_->path);
     }
+    impl_->file->replaceTarget();
 }
 
 }  // namespace velmar::platform

@@ -4,6 +4,9 @@
 #include "settings_store/settings_document.h"
 #include "user_data/usr.h"
 
+#include <QDateTime>
+#include <QRandomGenerator>
+
 #include <limits>
 
 namespace velmar::print_window {
@@ -13,6 +16,11 @@ namespace {
 constexpr auto kBitmapExtension = ".bmp";
 constexpr auto kJpegExtension = ".jpg";
 constexpr std::int16_t kHighestNumber = std::numeric_limits<std::int16_t>::max();
+// Names of the hidden copies being written, and how old such a copy is when it counts as
+// left behind by a run that was killed.
+constexpr auto kHiddenPrefix = ".backup-";
+constexpr auto kHiddenSuffix = ".tmp";
+constexpr qint64 kAbandonedAfterSeconds = 30 * 60;
 
 QString backUpFolder() {
     return user_data::usr().sUserDataFolder + QLatin1String(kBackUpFolder);
@@ -49,46 +57,64 @@ QString otherExtension(const QString& extension) {
                                                       : QLatin1String(kJpegExtension);
 }
 
-// A reserved backup file that is removed again unless the backup was written.
-class Reservation {
+// The finished copy under a hidden name in the backup folder; it goes away with the
+// object, whether or not it was published under a number.
+class HiddenCopy {
   public:
-    explicit Reservation(QString path) : path_(std::move(path)) {}
-    ~Reservation() {
-        if (!kept_) {
-            try {
-                user_data::EnsureFso().DeleteFile(path_);
-            } catch (const Error&) {  // NOLINT(bugprone-empty-catch): the first error counts
-            }
+    HiddenCopy()
+        : path_(backUpFolder() + platform::pathSeparator() + QLatin1String(kHiddenPrefix) +
+                QString::number(QRandomGenerator::global()->generate64(), 16) +
+                QLatin1String(kHiddenSuffix)) {}
+    ~HiddenCopy() {
+        try {
+            user_data::EnsureFso().DeleteFile(path_);
+        } catch (const Error&) {  // NOLINT(bugprone-empty-catch): a later run removes it
         }
     }
-    Reservation(const Reservation&) = delete;
-    Reservation& operator=(const Reservation&) = delete;
-    Reservation(Reservation&&) = delete;
-    Reservation& operator=(Reservation&&) = delete;
+    HiddenCopy(const HiddenCopy&) = delete;
+    HiddenCopy& operator=(const HiddenCopy&) = delete;
+    HiddenCopy(HiddenCopy&&) = delete;
+    HiddenCopy& operator=(HiddenCopy&&) = delete;
 
     [[nodiscard]] const QString& path() const { return path_; }
-    void keep() { kept_ = true; }
 
   private:
     QString path_;
-    bool kept_ = false;
 };
 
-void saveOrRaise(image_component::ImageView& ikImg, std::int32_t format, const QString& path) {
+// Hidden copies that a run killed half-way left behind; a copy that is being written
+// by a running copy of the program is younger.
+void removeAbandonedCopies(const platform::FileSystem& files, const QString& folder) {
+    const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
+    for (const QString& name : files.FileNames(folder)) {
+        const QString path = folder + platform::pathSeparator() + name;
+        if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(kHiddenSuffix)) ||
+            files.LastModified(path) > abandoned) {
+            continue;
+        }
+        try {
+            files.DeleteFile(path);
+        } catch (const Error&) {  // NOLINT(bugprone-empty-catch): another copy took it
+        }
+    }
+}
+
+// name is the backup the copy is meant to become.
+void saveOrRaise(image_component::ImageView& ikImg, std::int32_t format, const QString& name) {
     image_component::ImageFile& file = ikImg.File();
     if (!file.Save(format, ikImg.ImageHandle())) {
-        throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ ") + path + QStringLiteral(" を保存できませんでした") +
+        throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ ") + name + QStringLiteral(" を保存できませんでした") +
                     QLatin1Char('\r') + file.LastError());
     }
 }
 
-void saveBitmap(image_component::ImageView& ikImg, const QString& path) {
+void saveBitmap(image_component::ImageView& ikImg, const QString& path, const QString& name) {
     ikImg.File().Path(path);
-    saveOrRaise(ikImg, image_component::kFormatBitmap, path);
+    saveOrRaise(ikImg, image_component::kFormatBitmap, name);
 }
 
 // 24-bit colour and 8-bit grey images are made 24-bit colour before the JPEG save.
-void saveJpeg(image_component::ImageView& ikImg, const QString& path) {
+void saveJpeg(image_component::ImageView& ikImg, const QString& path, const QString& name) {
     ikImg.PrepareImage();
     const std::int16_t depth = ikImg.BitDepth();
     const bool grey = ikImg.GrayFlag();
@@ -98,7 +124,7 @@ void saveJpeg(image_component::ImageView& ikImg, const QString& path) {
     }
     ikImg.File().Path(path);
     ikImg.File().JpegQuality(kBackUpJpegQuality);
-    saveOrRaise(ikImg, image_component::kFormatJpeg, path);
+    saveOrRaise(ikImg, image_component::kFormatJpeg, name);
 }
 
 // Another copy of the program may create the folder between the test and the creation.
@@ -137,12 +163,12 @@ void NextBackUpNo(std::int16_t& number) {
     ++number;
 }
 
-QString reserveBackUpFile(std::int16_t number, const QString& extension) {
+QString publishBackUp(const QString& finished, std::int16_t number, const QString& extension) {
     const platform::FileSystem& files = user_data::EnsureFso();
     for (std::int16_t candidate = number;; ++candidate) {
         const QString base = backUpBaseName(candidate);
-        if (files.CreateNewFile(base + extension)) {
-            // Another copy may have claimed the number for the other kind meanwhile.
+        if (files.AddName(finished, base + extension)) {
+            // Another copy may have published the number as the other kind meanwhile.
             if (!files.FileExists(base + otherExtension(extension))) {
                 return base + extension;
             }
@@ -154,21 +180,27 @@ QString reserveBackUpFile(std::int16_t number, const QString& extension) {
     }
 }
 
+// The copy is written whole under a hidden name first and only then given its number,
+// which the highest number at that moment decides: a run that is killed or fails leaves
+// no file under a backup name, and copies running together never share one.
 void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
     if (ikImg.ImageHandle() == 0) {
         return;
     }
     std::int16_t number = 0;
     NextBackUpNo(number);
+    removeAbandonedCopies(user_data::EnsureFso(), backUpFolder());
     const bool bitmap = nBackUpMode == kBitmapBackUp;
-    Reservation reserved(
-        reserveBackUpFile(number, QLatin1String(bitmap ? kBitmapExtension : kJpegExtension)));
+    const QString extension = QLatin1String(bitmap ? kBitmapExtension : kJpegExtension);
+    const QString name = backUpBaseName(number) + extension;
+    const HiddenCopy copy;
     if (bitmap) {
-        saveBitmap(ikImg, reserved.path());
+        saveBitmap(ikImg, copy.path(), name);
     } else {
-        saveJpeg(ikImg, reserved.path());
+        saveJpeg(ikImg, copy.path(), name);
     }
-    reserved.keep();
+    NextBackUpNo(number);
+    static_cast<void>(publishBackUp(copy.path(), number, extension));
 }
 
 }  // namespace velmar::print_window

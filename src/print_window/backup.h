@@ -22,14 +22,17 @@ inline constexpr std::int32_t kBackUpJpegQuality = 85;
 // Creates the folder when it is missing. Raises Error when no number is left.
 void NextBackUpNo(std::int16_t& number);
 
-// Claims the backup file for number (or the next free number after it) by creating it
-// empty, so that no other running copy of the program can take the same number. A number
-// counts as taken when a file of either kind has it. Returns the file's path.
-[[nodiscard]] QString reserveBackUpFile(std::int16_t number, const QString& extension);
+// Gives the finished file a further name: the backup name of number or of the first
+// number after it that no file of either kind has. The name is taken by an operation that
+// fails when it exists, so no other running copy of the program can get or overwrite it.
+// Returns the backup's path; raises Error when no number is left.
+[[nodiscard]] QString publishBackUp(const QString& finished, std::int16_t number,
+                                    const QString& extension);
 
 // Saves the loaded image as the next numbered backup: a bitmap in mode 1, a JPEG of
 // quality 85 in any other mode. Does nothing when no image is loaded. A backup that cannot
-// be written raises Error and leaves no file behind.
+// be written raises Error and leaves no file behind. Hidden copies that killed runs left
+// in the folder are removed after half an hour.
 void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode);
 
 }  // namespace velmar::print_window

@@ -134,6 +134,9 @@ void fmPrn::Form_Unload() {
         ini.SetGtx();
         bool bOk = false;
         ini.SetTxt(bOk);
+        if (!bOk) {
+            reportSaveFailure(ini.document().sTxtFl());
+        }
     }
     user_data::releaseShared();
 }
@@ -269,6 +272,17 @@ bool fmPrn::guarded(const std::function<void()>& handler) {
         reportError(QStringLiteral("不明なｴﾗｰ"));
     }
     return false;
+}
+
+// The file was left as it was; the run ends with an error status.
+void fmPrn::reportSaveFailure(const QString& settingsFile) {
+    exitStatus_ = 1;
+    const QString what =
+        QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ ") + settingsFile + QStringLiteral(" を保存できませんでした");
+    if (!platform::isHeadless()) {
+        platform::writeDiagnostic(QStringLiteral("error: ") + what);
+    }
+    services_.messages.show(what);
 }
 
 void fmPrn::reportError(const QString& what) {

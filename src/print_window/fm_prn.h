@@ -73,6 +73,7 @@ class fmPrn final : public QMainWindow {
     // abruptly. Returns false when the handler failed.
     bool guarded(const std::function<void()>& handler);
     void reportError(const QString& what);
+    void reportSaveFailure(const QString& settingsFile);
 
     platform::Services services_;
     QWidget* client_ = nullptr;  // owned by the window

@@ -52,8 +52,12 @@ Extent fitted(Extent image, Extent printable) {
     if (shrink <= 0.0F || shrink >= 1.0F) {
         return image;
     }
+    // A side that the shrink rounds to nothing is drawn at the smallest unit, so that the
+    // page never comes out blank.
     const auto scaled = [shrink](std::int32_t length) {
-        return toInt32(static_cast<double>(shrink) * static_cast<double>(length));
+        const std::int32_t shrunk =
+            toInt32(static_cast<double>(shrink) * static_cast<double>(length));
+        return shrunk == 0 ? 1 : shrunk;
     };
     return Extent{scaled(image.width), scaled(image.height)};
 }

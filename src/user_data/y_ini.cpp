@@ -66,6 +66,8 @@ void yIni::W_UserData(std::int32_t nWhnd) {
 }
 
 // The entry is rewritten only when the program runs from somewhere else than recorded.
+// It is only a record for the other tools: a store that cannot take it is said on one line
+// of standard error and the run goes on.
 void yIni::recordExecutablePath(const QString& executableFilePath) {
     const QString application = QLatin1String(kToolsApplication);
     const QString section = QLatin1String(kPathSection);
@@ -74,8 +76,13 @@ void yIni::recordExecutablePath(const QString& executableFilePath) {
     const QString current = platform::executableFolder(executableFilePath) +
                             platform::pathSeparator() + usr().sExeName +
                             platform::executableSuffix();
-    if (recorded.toLower() != current.toLower()) {
+    if (recorded.toLower() == current.toLower()) {
+        return;
+    }
+    try {
         services_.settings.write(application, section, key, current);
+    } catch (const Error& error) {
+        platform::writeDiagnostic(error.message().replace(QLatin1Char('\r'), QLatin1Char(' ')));
     }
 }
 

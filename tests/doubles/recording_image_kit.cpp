@@ -96,10 +96,14 @@ bool RecordingImageKit::Load(std::int32_t mode) {
 }
 bool RecordingImageKit::Save(std::int32_t format, std::int32_t imageHandle) {
     record("ImageFile.Save", joined({format, imageHandle}));
+    if (script.saveSucceeds && !path_.isEmpty()) {
+        platform::writeWholeFile(path_, savedBytes);
+    }
     return script.saveSucceeds;
 }
 void RecordingImageKit::Path(const QString& path) {
     record("ImageFile.Path", path.toStdString());
+    path_ = path;
 }
 void RecordingImageKit::JpegQuality(std::int32_t quality) {
     record("ImageFile.JpegQuality", joined({quality}));

@@ -44,6 +44,8 @@ class RecordingImageKit final : public image_component::ImageView,
 
     KitScript script;
     std::vector<std::string> calls;
+    // A successful save writes these bytes to the path held.
+    QByteArray savedBytes = "recorded save";
 
     // ImageView
     bool Draw(std::int32_t mode) override;
@@ -102,6 +104,7 @@ class RecordingImageKit final : public image_component::ImageView,
     // Writes the call down and throws when the script says this call fails.
     void record(const std::string& name, const std::string& arguments = {});
 
+    QString path_;
     std::unique_ptr<QWidget> widget_;
 };
 

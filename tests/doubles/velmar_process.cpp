@@ -12,10 +12,8 @@ namespace {
 
 constexpr int kTimeoutMs = 120000;
 
-}  // namespace
-
-std::unique_ptr<QProcess> startVelmar(const TempHome& home, const QStringList& arguments,
-                                      const QString& executable, const QString& cupsServer) {
+std::unique_ptr<QProcess> startInHome(const TempHome& home, const QString& program,
+                                      const QStringList& arguments, const QString& cupsServer) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
         environment.remove(QString::fromLatin1(name));
@@ -28,8 +26,23 @@ std::unique_ptr<QProcess> startVelmar(const TempHome& home, const QStringList& a
         cupsServer.isEmpty() ? home.filePath(QStringLiteral("none.sock")) : cupsServer);
     auto process = std::make_unique<QProcess>();
     process->setProcessEnvironment(environment);
-    process->start(executable, arguments);
+    process->start(program, arguments);
     return process;
+}
+
+}  // namespace
+
+std::unique_ptr<QProcess> startVelmar(const TempHome& home, const QStringList& arguments,
+                                      const QString& executable, const QString& cupsServer) {
+    return startInHome(home, executable, arguments, cupsServer);
+}
+
+RunResult runVelmarWrapped(const TempHome& home, const QStringList& wrapper,
+                           const QStringList& arguments) {
+    const std::unique_ptr<QProcess> process = startInHome(
+        home, wrapper.first(),
+        wrapper.mid(1) + QStringList{QStringLiteral(VELMAR_EXECUTABLE)} + arguments, QString());
+    return finishVelmar(*process);
 }
 
 RunResult finishVelmar(QProcess& process) {

@@ -30,6 +30,11 @@ struct RunResult {
                                   const QString& executable = QStringLiteral(VELMAR_EXECUTABLE),
                                   const QString& cupsServer = QString());
 
+// Runs the program through a wrapper command, which gets the program and its arguments
+// as its last arguments (for example "unshare -m sh -c SCRIPT sh").
+[[nodiscard]] RunResult runVelmarWrapped(const TempHome& home, const QStringList& wrapper,
+                                         const QStringList& arguments);
+
 // The user-data folder of a run in that home folder ("%usr%"), with a trailing '/'.
 [[nodiscard]] QString userDataFolder(const TempHome& home);
 

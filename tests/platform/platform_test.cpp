@@ -280,5 +280,20 @@ TEST(NativeSettingsStore, ConfigFolderThatCannotBeMadeRaisesError) {
         Error);
 }
 
+TEST(NativeSettingsStore, FileThatIsNoTextIsNeverRewritten) {
+    const test::TempHome home;
+    const QString path = home.configHome() + QStringLiteral("/OstrandTools.conf");
+    const QByteArray garbage("[Path]\nvelmar=/old\n\0\x01binary", 24);
+    test::writeFile(path, garbage);
+    const NativeServices native;
+    EXPECT_THROW(
+        native.services().settings.write(QStringLiteral("OstrandTools"), QStringLiteral("Path"),
+                                         QStringLiteral("velmar"), QStringLiteral("/opt/velmar")),
+        Error);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), garbage);
+}
+
 }  // namespace
 }  // namespace velmar::platform

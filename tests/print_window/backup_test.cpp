@@ -129,22 +129,24 @@ struct Claim {
     const char* claimed;
 };
 
-class Reserve : public BackUp, public testing::WithParamInterface<Claim> {};
+class Publish : public BackUp, public testing::WithParamInterface<Claim> {};
 
-TEST_P(Reserve, ClaimsTheFirstNumberNoFileOfEitherKindHas) {
+TEST_P(Publish, TakesTheFirstNumberNoFileOfEitherKindHas) {
     ASSERT_TRUE(QDir().mkpath(backUpFolder()));
     putFiles(GetParam().taken);
-    const QString claimed =
-        reserveBackUpFile(GetParam().from, QString::fromUtf8(GetParam().extension));
-    EXPECT_EQ(claimed, backUpFile(GetParam().claimed));
-    EXPECT_EQ(QFileInfo(claimed).size(), 0);
+    const QString finished = home.filePath(QStringLiteral("finished"));
+    test::writeFile(finished, "finished copy");
+    const QString published =
+        publishBackUp(finished, GetParam().from, QString::fromUtf8(GetParam().extension));
+    EXPECT_EQ(published, backUpFile(GetParam().claimed));
+    EXPECT_EQ(QFileInfo(published).size(), 13);
     for (const char* taken : GetParam().taken) {
         EXPECT_EQ(QFileInfo(backUpFile(taken)).size(), 1) << taken << " was touched";
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Names, Reserve,
+    Names, Publish,
     testing::Values(
         Claim{"Free", {}, 3, ".jpg", "0003.jpg"},
         Claim{"SameKindTaken", {"0003.jpg"}, 3, ".jpg", "0004.jpg"},
@@ -155,7 +157,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BackUp, NoFreeNameAfterTheLastNumberIsAnError) {
     putFiles({"32767.jpg"});
-    EXPECT_THROW(static_cast<void>(reserveBackUpFile(32767, QStringLiteral(".jpg"))), Error);
+    const QString finished = home.filePath(QStringLiteral("finished"));
+    test::writeFile(finished, "finished copy");
+    EXPECT_THROW(static_cast<void>(publishBackUp(finished, 32767, QStringLiteral(".jpg"))), Error);
     EXPECT_EQ(backUpFiles(), QStringList{QStringLiteral("32767.jpg")});
 }
 
@@ -178,7 +182,7 @@ std::vector<std::string> jpegCalls(bool converted) {
     if (converted) {
         calls.emplace_back("ImageEdit.ConvertColorDepth(24,0,-1,50)");
     }
-    for (const char* call : {"ImageFile.Path(%1/0001.jpg)", "ImageFile.JpegQuality(85)",
+    for (const char* call : {"ImageFile.Path(%1/.backup-)", "ImageFile.JpegQuality(85)",
                              "ImageView.ImageHandle", "ImageFile.Save(2,3)"}) {
         calls.emplace_back(call);
     }
@@ -194,6 +198,7 @@ TEST_P(SaveCalls, FollowTheModeAndTheImageDepth) {
 
     SaveBackUp(kit, GetParam().mode);
 
+    // The image is saved under a hidden name in the folder, then published as 0001.
     std::vector<std::string> expected;
     for (std::string call : GetParam().expected) {
         const auto at = call.find("%1");
@@ -202,8 +207,17 @@ TEST_P(SaveCalls, FollowTheModeAndTheImageDepth) {
         }
         expected.push_back(call);
     }
-    EXPECT_EQ(kit.calls, expected);
+    std::vector<std::string> calls = kit.calls;
+    for (std::string& call : calls) {
+        const auto hidden = call.find("/.backup-");
+        if (call.starts_with("ImageFile.Path(") && hidden != std::string::npos) {
+            call = call.substr(0, hidden + 9) + ')';
+        }
+    }
+    EXPECT_EQ(calls, expected);
     EXPECT_EQ(backUpFiles().size(), 1);
+    EXPECT_EQ(QDir(backUpFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "the hidden copy is left";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -212,7 +226,7 @@ INSTANTIATE_TEST_SUITE_P(
                           1,
                           24,
                           false,
-                          {"ImageView.ImageHandle", "ImageFile.Path(%1/0001.bmp)",
+                          {"ImageView.ImageHandle", "ImageFile.Path(%1/.backup-)",
                            "ImageView.ImageHandle", "ImageFile.Save(0,3)"}},
                     Calls{"Jpeg24Bit", 2, 24, false, jpegCalls(true)},
                     Calls{"JpegGrey8Bit", 2, 8, true, jpegCalls(true)},

@@ -155,10 +155,14 @@ TEST_P(FileNamedLikeAnOption, IsPrintedLikeAnyOtherImage) {
         << output.standardError.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Options, FileNamedLikeAnOption, testing::Values("--help", "--version"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return QString::fromLatin1(info.param).mid(2).toStdString();
-                         });
+// Velmar's own options, and options of the toolkit, which never sees the arguments.
+INSTANTIATE_TEST_SUITE_P(
+    Options, FileNamedLikeAnOption,
+    testing::Values("--help", "--version", "-reverse", "-platform", "-testability", "-widgetcount",
+                    "-qwindowgeometry"),
+    [](const testing::TestParamInfo<const char*>& info) {
+        return QString::fromLatin1(info.param).remove(QLatin1Char('-')).toStdString();
+    });
 
 }  // namespace
 }  // namespace velmar::print_window

@@ -140,7 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
         Geometry{"TallImageIsLimitedByItsHeight", 1000, 4000, 100, 100, 2016, 2880, 720, 2880},
         Geometry{"ResolutionsApplySeparately", 600, 600, 300, 150, 3000, 3000, 508, 1016},
         Geometry{"NegativeResolutionIsUsedAsItIs", 600, 300, -300, 300, 2016, 2886, -508, 254},
-        Geometry{"LengthRoundingToNothingPrintsAtTheSmallestUnit", 1, 1, 508, 508, 100, 100, 1, 1}),
+        Geometry{"LengthRoundingToNothingPrintsAtTheSmallestUnit", 1, 1, 508, 508, 100, 100, 1, 1},
+        Geometry{"ShrunkSideRoundingToNothingPrintsAtTheSmallestUnit", 1000, 1, 1, 100000000, 2016,
+                 2886, 2016, 1}),
     [](const testing::TestParamInfo<Geometry>& info) { return info.param.name; });
 
 TEST(PrintImg, OverflowingPhysicalSizeFailsBeforeAnyPrinterCall) {

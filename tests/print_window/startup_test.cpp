@@ -106,6 +106,19 @@ TEST_F(StartUp, ErrorWhilePrintingIsReportedAndEndsTheRunWithAFailure) {
     EXPECT_TRUE(messages.shown.front().contains(QStringLiteral("ImagePrinter.DrawImage")));
 }
 
+TEST_F(StartUp, SettingsThatCannotBeSavedAtShutDownAreReportedWithAFailure) {
+    fmPrn& started = start(QString());
+    const QString document = userDataFolder() + QStringLiteral("User.xml");
+    ASSERT_TRUE(QFile::remove(document));
+    ASSERT_TRUE(QDir().mkpath(document + QStringLiteral("/in the way")));
+
+    started.Unload();
+
+    EXPECT_EQ(started.exitStatus(), 1);
+    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ ") + document +
+                                          QStringLiteral(" を保存できませんでした")});
+}
+
 struct ExeName {
     const char* file;
     const char* exeName;

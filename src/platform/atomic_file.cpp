@@ -1,0 +1,157 @@
+// Whole-file writes on top of the system's file calls.
+#include "platform/atomic_file.h"
+#include "platform/file_error.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QRandomGenerator>
+
+namespace velmar::platform {
+
+namespace {
+
+constexpr int kTemporaryNameTries = 100;
+constexpr auto kWriteFailed = "に書き込めません";
+
+// A link is followed, so that the file it points at is the one replaced.
+QString resolvedTarget(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.symLinkTarget().isEmpty()) {
+        return info.symLinkTarget();
+    }
+    return path;
+}
+
+// A hidden name in the target's folder, different on every call.
+QString temporaryNameFor(const QString& target) {
+    const QFileInfo info(target);
+    const quint32 random = QRandomGenerator::global()->generate();
+    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
+                               QString::number(random, 16) + QLatin1String(".tmp"));
+}
+
+}  // namespace
+
+// Passes an encoder's bytes to the file and keeps the first failure for the owner.
+class StagedFile::Device final : public QIODevice {
+  public:
+    explicit Device(StagedFile& file) : file_(file) { open(QIODevice::WriteOnly); }
+    // The bytes go out in order; an encoder that needs to seek fails instead of
+    // writing a damaged file.
+    [[nodiscard]] bool isSequential() const override { return true; }
+
+  protected:
+    qint64 readData(char* /*data*/, qint64 /*size*/) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (file_.deviceFailure_) {
+            return -1;
+        }
+        file_.deviceFailure_ = file_.writeQuietly(data, size);
+        return file_.deviceFailure_ ? -1 : size;
+    }
+
+  private:
+    StagedFile& file_;
+};
+
+StagedFile::StagedFile(const QString& targetPath, FileCalls& calls)
+    : calls_(calls), target_(resolvedTarget(targetPath)) {
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        temporary_ = temporaryNameFor(target_);
+        const FileCallResult failure = calls_.createNew(temporary_, handle_);
+        if (!failure) {
+            open_ = true;
+            return;
+        }
+        if (failure->kind != FileFailureKind::NameTaken) {
+            raiseFileError(QString::fromUtf8(kWriteFailed), target_, failure->reason);
+        }
+    }
+    raiseFileError(QString::fromUtf8(kWriteFailed), target_);
+}
+
+StagedFile::~StagedFile() {
+    discard();
+}
+
+void StagedFile::discard() {
+    if (open_) {
+        open_ = false;
+        static_cast<void>(calls_.close(handle_));
+    }
+    if (!moved_ && !temporary_.isEmpty()) {
+        static_cast<void>(calls_.remove(temporary_));
+        temporary_.clear();
+    }
+}
+
+void StagedFile::fail(const FileFailure& failure, const QString& path) {
+    discard();
+    raiseFileError(QString::fromUtf8(kWriteFailed), path, failure.reason);
+}
+
+FileCallResult StagedFile::writeQuietly(const char* data, std::int64_t size) {
+    if (!open_) {
+        return FileFailure{FileFailureKind::Other, QString()};
+    }
+    return calls_.write(handle_, data, size);
+}
+
+void StagedFile::write(QByteArrayView bytes) {
+    checkDevice();
+    if (const FileCallResult failure = writeQuietly(bytes.data(), bytes.size())) {
+        fail(*failure, target_);
+    }
+}
+
+QIODevice& StagedFile::device() {
+    if (!device_) {
+        device_ = std::make_unique<Device>(*this);
+    }
+    return *device_;
+}
+
+void StagedFile::checkDevice() {
+    if (deviceFailure_) {
+        fail(*deviceFailure_, target_);
+    }
+}
+
+void StagedFile::finish() {
+    if (temporary_.isEmpty()) {  // an earlier failure removed it
+        raiseFileError(QString::fromUtf8(kWriteFailed), target_);
+    }
+    checkDevice();
+    if (!open_) {
+        return;
+    }
+    if (const FileCallResult failure = calls_.sync(handle_)) {
+        fail(*failure, target_);
+    }
+    open_ = false;
+    if (const FileCallResult failure = calls_.close(handle_)) {
+        fail(*failure, target_);
+    }
+}
+
+void StagedFile::replaceTarget() {
+    finish();
+    if (QFileInfo::exists(target_)) {
+        // The new file keeps the old one's permissions; failing that it keeps its own.
+        static_cast<void>(QFile::setPermissions(temporary_, QFile::permissions(target_)));
+    }
+    if (const FileCallResult failure = calls_.replace(temporary_, target_)) {
+        fail(*failure, target_);
+    }
+    moved_ = true;
+}
+
+void writeWholeFile(const QString& path, QByteArrayView bytes, FileCalls& calls) {
+    StagedFile file(path, calls);
+    file.write(bytes);
+    file.replaceTarget();
+}
+
+}  // namespace velmar::platform

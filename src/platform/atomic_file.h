@@ -1,0 +1,100 @@
+// Whole-file writes: a file is written under a hidden temporary name in its own folder,
+// every write and the final flush checked, synced, and only then put in place in one
+// step. A failure leaves the old file as it was and removes the temporary file.
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class QIODevice;
+
+namespace velmar::platform {
+
+// The reason given for a full disk.
+inline constexpr auto kDiskFullReason = "ﾃﾞｨｽｸに空きがありません";
+
+enum class FileFailureKind { NameTaken, DiskFull, Other };
+
+// Why a system call on a file failed: its kind and the system's reason, in Japanese.
+struct FileFailure {
+    FileFailureKind kind = FileFailureKind::Other;
+    QString reason;
+};
+
+// Empty when the call succeeded.
+using FileCallResult = std::optional<FileFailure>;
+
+// The system calls a whole-file write is made of, one implementation per system. Tests
+// put a double in their place to make any one of them fail.
+class FileCalls {
+  public:
+    using Handle = std::int64_t;
+    virtual ~FileCalls() = default;
+    // Creates a new empty file for writing; fails with NameTaken when the name exists.
+    virtual FileCallResult createNew(const QString& path, Handle& handle) = 0;
+    // Writes all of the bytes.
+    virtual FileCallResult write(Handle handle, const char* data, std::int64_t size) = 0;
+    // Puts what was written on the disk.
+    virtual FileCallResult sync(Handle handle) = 0;
+    virtual FileCallResult close(Handle handle) = 0;
+    // Moves a file over another in one step, replacing it.
+    virtual FileCallResult replace(const QString& from, const QString& to) = 0;
+    // Gives an existing file a further name; fails with NameTaken when that name exists.
+    virtual FileCallResult linkNew(const QString& existing, const QString& newName) = 0;
+    virtual FileCallResult remove(const QString& path) = 0;
+    // Creates one folder; its parent must exist.
+    virtual FileCallResult createFolder(const QString& path) = 0;
+};
+
+// The running system's calls.
+[[nodiscard]] FileCalls& nativeFileCalls();
+
+// A file being written under a hidden temporary name beside its target. Failures raise
+// Error naming the target; the temporary file goes away with the object unless it was
+// moved into place.
+class StagedFile {
+  public:
+    explicit StagedFile(const QString& targetPath, FileCalls& calls = nativeFileCalls());
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    StagedFile(StagedFile&&) = delete;
+    StagedFile& operator=(StagedFile&&) = delete;
+
+    void write(QByteArrayView bytes);
+    // A device that writes into the file, for writers that stream (image encoders). Its
+    // first failure is raised by the next write or replaceTarget.
+    [[nodiscard]] QIODevice& device();
+    // Raises the device's first failure, if it had one.
+    void checkDevice();
+    // Syncs and closes the file, then moves it over the target.
+    void replaceTarget();
+
+  private:
+    class Device;
+    friend class Device;
+    [[nodiscard]] FileCallResult writeQuietly(const char* data, std::int64_t size);
+    void finish();
+    [[noreturn]] void fail(const FileFailure& failure, const QString& path);
+    void discard();
+
+    FileCalls& calls_;
+    QString target_;
+    QString temporary_;
+    FileCalls::Handle handle_ = -1;
+    bool open_ = false;
+    bool moved_ = false;
+    std::optional<FileFailure> deviceFailure_;
+    std::unique_ptr<Device> device_;
+};
+
+// Writes the whole file or leaves it as it was; raises Error naming it on failure.
+void writeWholeFile(const QString& path, QByteArrayView bytes,
+                    FileCalls& calls = nativeFileCalls());
+
+}  // namespace velmar::platform
