@@ -135,7 +135,7 @@ void fmPrn::Form_Unload() {
         bool bOk = false;
         ini.SetTxt(bOk);
         if (!bOk) {
-            reportSaveFailure(ini.document().sTxtFl());
+            reportSaveFailure(ini.document());
         }
     }
     user_data::releaseShared();
@@ -275,10 +275,14 @@ bool fmPrn::guarded(const std::function<void()>& handler) {
 }
 
 // The file was left as it was; the run ends with an error status.
-void fmPrn::reportSaveFailure(const QString& settingsFile) {
+void fmPrn::reportSaveFailure(const settings_store::SettingsDocument& document) {
     exitStatus_ = 1;
-    const QString what =
-        QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ ") + settingsFile + QStringLiteral(" を保存できませんでした");
+    if (document.saveFailure().isEmpty()) {
+        return;  // the document already told the user why it was left as it was
+    }
+    const QString what = QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ ") + document.sTxtFl() +
+                         QStringLiteral(" を保存できませんでした") + QLatin1Char('\r') +
+                         document.saveFailure();
     if (!platform::isHeadless()) {
         platform::writeDiagnostic(QStringLiteral("error: ") + what);
     }

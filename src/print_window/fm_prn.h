@@ -9,6 +9,7 @@
 #include "image_component/image_component.h"
 #include "platform/platform.h"
 #include "print_window/backup.h"
+#include "settings_store/settings_document.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -73,7 +74,7 @@ class fmPrn final : public QMainWindow {
     // abruptly. Returns false when the handler failed.
     bool guarded(const std::function<void()>& handler);
     void reportError(const QString& what);
-    void reportSaveFailure(const QString& settingsFile);
+    void reportSaveFailure(const settings_store::SettingsDocument& document);
 
     platform::Services services_;
     QWidget* client_ = nullptr;  // owned by the window

@@ -108,6 +108,7 @@ void SettingsDocument::SetTxt(bool& bOk) {
     if (sTxtFl_.isEmpty()) {
         return;
     }
+    saveFailure_.clear();
     if (!safeToWrite()) {
         bOk = false;
         return;
@@ -119,7 +120,8 @@ void SettingsDocument::SetTxt(bool& bOk) {
         bOk = true;
         loaded_ = sTxt_;
         changes_.clear();
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
+        saveFailure_ = QString::fromStdString(error.what());
         bOk = false;
     }
 }

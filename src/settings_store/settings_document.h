@@ -99,6 +99,10 @@ class SettingsDocument {
     // Sets key sKy of the current group to the text of vVL.
     void SetVal(const QString& sKy, const Variant& vVL);
 
+    // Why the last SetTxt wrote nothing: the file error, or the empty text when the user
+    // was already told (a document that cannot be changed safely).
+    [[nodiscard]] const QString& saveFailure() const { return saveFailure_; }
+
     [[nodiscard]] const QString& sTxtFl() const { return sTxtFl_; }
     [[nodiscard]] const QString& sTxt() const { return sTxt_; }
     [[nodiscard]] const QString& sGtx() const { return sGtx_; }
@@ -129,6 +133,7 @@ class SettingsDocument {
     // Keys of the current group set since it was selected.
     QHash<QString, QString> groupChanges_;
     bool refusalShown_ = false;
+    QString saveFailure_;
 };
 
 }  // namespace velmar::settings_store

@@ -115,8 +115,10 @@ TEST_F(StartUp, SettingsThatCannotBeSavedAtShutDownAreReportedWithAFailure) {
     started.Unload();
 
     EXPECT_EQ(started.exitStatus(), 1);
-    EXPECT_EQ(messages.shown, QStringList{QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ ") + document +
-                                          QStringLiteral(" を保存できませんでした")});
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown.front().startsWith(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ ") + document +
+                                                  QStringLiteral(" を保存できませんでした\r")))
+        << messages.shown.front().toStdString();
 }
 
 struct ExeName {
