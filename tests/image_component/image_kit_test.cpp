@@ -102,6 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Unreadable{"Folder", "", {}, "ﾌｧｲﾙを開けません"},
                     Unreadable{"NotAnImage", "notes.jpg", "just some text", "画像の形式"},
                     Unreadable{"Truncated", "cut.png", test::pngWithoutPhys().left(60),
+                               "画像ﾃﾞｰﾀを読み取れません"},
+                    Unreadable{"TruncatedJpeg", "cut.jpg",
+                               test::jpegWithJfif(1, 300, 300).chopped(40),
                                "画像ﾃﾞｰﾀを読み取れません"}),
     [](const testing::TestParamInfo<Unreadable>& info) { return info.param.name; });
 
