@@ -7,8 +7,9 @@ packages=(
   # build
   g++ cmake ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  # PDF pages: zlib for lossless images, CUPS's client library to hand them to a queue
-  zlib1g-dev libcups2-dev
+  # PDF pages: zlib for lossless images, CUPS's client library to hand them to a queue;
+  # the JPEG library decodes a JPEG into compact pixels when they are needed
+  zlib1g-dev libcups2-dev libjpeg-dev
   # run: Qt's image plugins (TIFF, WebP, …), CUPS print support, offscreen platform
   qt6-image-formats-plugins libqt6printsupport6 libcups2 qt6-qpa-plugins
   # test

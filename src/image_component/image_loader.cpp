@@ -1,9 +1,12 @@
 #include "image_component/image_loader.h"
 
+#include "image_component/jpeg_pixels.h"
+
 #include "platform/platform.h"
 
 #include <QFileInfo>
 #include <QImageReader>
+#include <QTransform>
 
 #include <cmath>
 #include <limits>
@@ -72,6 +75,27 @@ QImage decodeUpright(const QString& path) {
         raiseUnreadable(reader.errorString());
     }
     return compacted(std::move(image));
+}
+
+// Turns stored pixels upright the way the image readers do: mirror and flip, then a
+// quarter turn clockwise.
+QImage turnedUpright(QImage image, QImageIOHandler::Transformations turn) {
+    image.mirror(turn.testFlag(QImageIOHandler::TransformationMirror),
+                 turn.testFlag(QImageIOHandler::TransformationFlip));
+    if (turn.testFlag(QImageIOHandler::TransformationRotate90)) {
+        constexpr qreal kQuarterTurn = 90.0;
+        image = compacted(image.transformed(QTransform().rotate(kQuarterTurn)));
+    }
+    return image;
+}
+
+// The JPEG's pixels decoded directly into their compact format when the JPEG library
+// takes the file, else by Qt's reader.
+QImage decodeJpegUpright(const LoadedImage& loaded) {
+    if (std::optional<QImage> stored = decodeJpegPixels(loaded.path)) {
+        return turnedUpright(std::move(*stored), loaded.transformation);
+    }
+    return decodeUpright(loaded.path);
 }
 
 // A JPEG that goes onto the page as it is: read through once at a reduced size, so that
@@ -160,7 +184,7 @@ LoadedImage loadImage(const QString& path) {
 
 const QImage& pixels(LoadedImage& loaded) {
     if (loaded.image.isNull() && !loaded.path.isEmpty()) {
-        QImage image = decodeUpright(loaded.path);
+        QImage image = loaded.jpeg ? decodeJpegUpright(loaded) : decodeUpright(loaded.path);
         if (image.size() != loaded.size) {
             throw Error(
                 QStringLiteral("画像ﾌｧｲﾙ %1 が読み込んだ後で変わりました").arg(loaded.path));
