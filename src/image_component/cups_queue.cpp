@@ -2,7 +2,7 @@
 // program wrote, streamed into the request without a temporary file.
 #include "image_component/print_queue.h"
 
-#include "platform/platform.h"
+#include "base/error.h"
 
 #include <QIODevice>
 

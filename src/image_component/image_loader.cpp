@@ -2,7 +2,7 @@
 
 #include "image_component/jpeg_pixels.h"
 
-#include "platform/platform.h"
+#include "base/error.h"
 
 #include <QFileInfo>
 #include <QImageReader>
