@@ -98,8 +98,8 @@ QImage decodeJpegUpright(const LoadedImage& loaded) {
     return decodeUpright(loaded.path);
 }
 
-// A JPEG that goes onto the page as it is: read through once at a reduced size, so that
-// damaged data is refused now and not on the printer.
+// A JPEG that goes onto the page as it is. Its markers are checked now; its compressed
+// data when it is first needed (see checkData()).
 std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& reader) {
     const std::optional<JpegLayout> layout = readJpegLayout(path);
     if (layout && !layout->complete) {
@@ -109,12 +109,6 @@ std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& re
         return std::nullopt;
     }
     const QSize stored = layout->storedSize;
-    reader.setScaledSize(QSize((stored.width() + kCheckScale - 1) / kCheckScale,
-                               (stored.height() + kCheckScale - 1) / kCheckScale));
-    QImage reduced;
-    if (!reader.read(&reduced) || reduced.isNull()) {
-        raiseUnreadable(reader.errorString());
-    }
     LoadedImage loaded;
     loaded.path = path;
     loaded.transformation = reader.transformation();
@@ -182,6 +176,21 @@ LoadedImage loadImage(const QString& path) {
     return loaded;
 }
 
+void checkData(LoadedImage& loaded) {
+    if (loaded.dataChecked || !loaded.jpeg) {
+        return;
+    }
+    const QSize stored = loaded.jpeg->storedSize;
+    QImageReader reader(loaded.path);
+    reader.setScaledSize(QSize((stored.width() + kCheckScale - 1) / kCheckScale,
+                               (stored.height() + kCheckScale - 1) / kCheckScale));
+    QImage reduced;
+    if (!reader.read(&reduced) || reduced.isNull()) {
+        raiseUnreadable(reader.errorString());
+    }
+    loaded.dataChecked = true;
+}
+
 const QImage& pixels(LoadedImage& loaded) {
     if (loaded.image.isNull() && !loaded.path.isEmpty()) {
         QImage image = loaded.jpeg ? decodeJpegUpright(loaded) : decodeUpright(loaded.path);
@@ -191,6 +200,7 @@ const QImage& pixels(LoadedImage& loaded) {
         }
         attachResolution(image, loaded.resolution);
         loaded.image = std::move(image);
+        loaded.dataChecked = true;  // decoded completely
     }
     return loaded.image;
 }

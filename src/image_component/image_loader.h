@@ -26,6 +26,7 @@ struct LoadedImage {
     // stored pixels upright.
     std::optional<JpegLayout> jpeg;
     QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
+    bool dataChecked = false;  // the JPEG's compressed data was read through without error
     // Upright pixels: 8-bit grey, 24-bit colour, or 32-bit with transparency. For a JPEG
     // that passes through they are decoded only when needed (see pixels()).
     QImage image;
@@ -43,10 +44,16 @@ struct CurrentImage {
 // True when an image of this size would need more memory than the readers accept.
 [[nodiscard]] bool exceedsAllocationLimit(QSize pixelSize);
 
-// Loads the image at path, applying the orientation the file records. A JPEG is checked
-// completely (a reduced-size decode) without keeping its pixels. Throws velmar::Error
-// with a message for the user when the file cannot be read.
+// Loads the image at path, applying the orientation the file records. A JPEG that goes
+// onto the page as it is is not decoded: its markers are checked, and a file cut short
+// is refused. Throws velmar::Error with a message for the user when the file cannot be
+// read.
 [[nodiscard]] LoadedImage loadImage(const QString& path);
+
+// Reads a JPEG's compressed data through once, at an eighth of its size, unless that was
+// done or its pixels were decoded; so damaged data is refused before it goes onto a page.
+// Throws velmar::Error when the data is damaged.
+void checkData(LoadedImage& loaded);
 
 // The image's pixels, decoding them on first use. Throws velmar::Error when that fails.
 const QImage& pixels(LoadedImage& loaded);

@@ -177,7 +177,7 @@ PdfPage pdfPage(const PageGeometry& page, std::vector<PagePlacement> placements)
     return PdfPage{page.paper * kPointsPerMillimetre, std::move(placements)};
 }
 
-QtImagePrinter::QtImagePrinter(const CurrentImage& image, QWidget& dialogParent)
+QtImagePrinter::QtImagePrinter(CurrentImage& image, QWidget& dialogParent)
     : image_(image), dialogParent_(dialogParent) {}
 
 QtImagePrinter::~QtImagePrinter() = default;
@@ -258,7 +258,8 @@ bool QtImagePrinter::DrawImage(std::int32_t deviceContext, std::int32_t imageHan
     if (width <= 0 || height <= 0) {
         return false;
     }
-    const LoadedImage& loaded = image_.loaded;
+    LoadedImage& loaded = image_.loaded;
+    checkData(loaded);
     PageImage image;
     if (loaded.jpeg) {
         image.jpegPath = loaded.path;

@@ -52,7 +52,7 @@ struct TenthsRect {
 
 class QtImagePrinter final : public ImagePrinter {
   public:
-    QtImagePrinter(const CurrentImage& image, QWidget& dialogParent);
+    QtImagePrinter(CurrentImage& image, QWidget& dialogParent);
     ~QtImagePrinter() override;
     QtImagePrinter(const QtImagePrinter&) = delete;
     QtImagePrinter& operator=(const QtImagePrinter&) = delete;
@@ -100,7 +100,7 @@ class QtImagePrinter final : public ImagePrinter {
     [[nodiscard]] std::vector<PdfPage> pdfPages(const std::vector<Page>& pages) const;
     [[nodiscard]] QueueJob queueJob() const;
 
-    const CurrentImage& image_;
+    CurrentImage& image_;
     QWidget& dialogParent_;
     QString settingsFile_;
     QString documentName_;

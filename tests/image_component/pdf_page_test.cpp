@@ -183,6 +183,25 @@ QImage onWhite(const QImage& image) {
     return flat;
 }
 
+// Data that cannot be decoded is found before anything goes onto a page.
+TEST_F(PdfPage, JpegWithDamagedDataIsRefusedAndNothingIsWritten) {
+    QByteArray jpeg = test::qtEncoded(noise(QImage::Format_RGB888), "JPEG");
+    const qsizetype scan = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    ASSERT_GT(scan, 0);
+    jpeg.replace((scan + jpeg.size()) / 2, 2, QByteArray("\xFF\x27", 2));  // no such marker
+    kit->File().Path(write(QStringLiteral("damaged.jpg"), jpeg));
+    ASSERT_TRUE(kit->File().Load(0));
+    ImagePrinter& printer = kit->Printer();
+    ASSERT_TRUE(printer.CheckReady(1));
+    printer.BeginDocument();
+    printer.BeginPage();
+    EXPECT_THROW(
+        printer.DrawImage(printer.DeviceContext(), kit->ImageHandle(), 0, 0, 100, 100, -1, -1, 1),
+        Error);
+    printer.AbortDocument();
+    EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files).isEmpty());
+}
+
 class LosslessSource : public PdfPage, public testing::WithParamInterface<Lossless> {};
 
 TEST_P(LosslessSource, PageHoldsTheSamePixels) {
