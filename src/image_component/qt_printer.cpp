@@ -173,10 +173,6 @@ QString publishNewPdf(const QString& folder, const QString& documentName,
                     .arg(QDir::toNativeSeparators(folder)));
 }
 
-PdfPage pdfPage(const PageGeometry& page, std::vector<PagePlacement> placements) {
-    return PdfPage{page.paper * kPointsPerMillimetre, std::move(placements)};
-}
-
 QtImagePrinter::QtImagePrinter(CurrentImage& image, QWidget& dialogParent)
     : image_(image), dialogParent_(dialogParent) {}
 
@@ -431,7 +427,7 @@ std::vector<PdfPage> QtImagePrinter::pdfPages(const std::vector<Page>& pages) co
                        (originY + tenths.y()) * kPointsPerTenth, tenths.width() * kPointsPerTenth,
                        tenths.height() * kPointsPerTenth)});
         }
-        document.push_back(pdfPage(geometry, std::move(placements)));
+        document.push_back(PdfPage{geometry.paper * kPointsPerMillimetre, std::move(placements)});
     }
     return document;
 }

@@ -47,9 +47,6 @@ struct TenthsRect {
 [[nodiscard]] QString publishNewPdf(const QString& folder, const QString& documentName,
                                     const std::function<void(QIODevice&)>& write);
 
-// The pages of a document as they go into the PDF: paper size and placements in points.
-[[nodiscard]] PdfPage pdfPage(const PageGeometry& page, std::vector<PagePlacement> placements);
-
 class QtImagePrinter final : public ImagePrinter {
   public:
     QtImagePrinter(CurrentImage& image, QWidget& dialogParent);
