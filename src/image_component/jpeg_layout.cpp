@@ -21,8 +21,8 @@ constexpr std::uint8_t kSof1 = 0xC1;  // extended sequential, Huffman
 constexpr std::uint8_t kSof2 = 0xC2;  // progressive, Huffman
 constexpr std::uint8_t kApp14 = 0xEE;
 constexpr int kMostSegments = 4096;
-// The end-of-image marker is looked for in this much of the file's end: it cannot occur
-// inside entropy-coded data, so a file cut short has none there.
+// The end-of-image marker cannot occur inside entropy-coded data, so a file cut short has
+// none after its scans. It is looked for in pieces of this size.
 constexpr qint64 kTailLength = 1 << 20;
 
 struct Segment {
@@ -82,13 +82,31 @@ bool readFrame(const Segment& segment, JpegLayout& layout) {
     return true;
 }
 
-bool endsWithEndOfImage(QFile& file, qint64 scanStart) {
-    const qint64 from = std::max(scanStart, file.size() - kTailLength);
+// True when an end-of-image marker lies in the file from `from` on.
+bool holdsEndOfImage(QFile& file, qint64 from) {
+    const QByteArray marker("\xFF\xD9", 2);
     if (!file.seek(from)) {
         return false;
     }
-    const QByteArray tail = file.read(file.size() - from);
-    return tail.contains(QByteArray("\xFF\xD9", 2));
+    char previous = 0;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(kTailLength);
+        if (chunk.isEmpty()) {
+            return false;
+        }
+        if (chunk.contains(marker) || (previous == '\xFF' && chunk.front() == '\xD9')) {
+            return true;
+        }
+        previous = chunk.back();
+    }
+    return false;
+}
+
+// The marker is looked for at the file's end first; a file that carries other data after
+// its image (a phone's appended video, say) is searched from the scan on.
+bool endsWithEndOfImage(QFile& file, qint64 scanStart) {
+    return holdsEndOfImage(file, std::max(scanStart, file.size() - kTailLength)) ||
+           (file.size() - scanStart > kTailLength && holdsEndOfImage(file, scanStart));
 }
 
 }  // namespace

@@ -133,6 +133,16 @@ TEST_P(JpegOrientation, DataPassesUnchangedAndThePagePlacesItUpright) {
 
 INSTANTIATE_TEST_SUITE_P(ExifOrientations, JpegOrientation, testing::Range(1, 9));
 
+// A phone may append megabytes of other data (a video) after the image's end.
+TEST_F(PdfPage, JpegWithLongTrailingDataPassesUnchanged) {
+    const QByteArray trailer(3 << 20, 'v');
+    const QString source =
+        write(QStringLiteral("motion.jpg"), test::qtEncoded(quarters(), "JPEG") + trailer);
+    const QStringList images = extracted(print(source));
+    ASSERT_EQ(images.size(), 1);
+    EXPECT_EQ(contentOf(images.front()), contentOf(source));
+}
+
 // A CMYK JPEG as image programs write it (Adobe's inverted samples) prints in its colours.
 TEST_F(PdfPage, CmykJpegPassesUnchangedInItsColours) {
     const QString rgb = write(QStringLiteral("rgb.png"), test::qtEncoded(quarters(), "PNG"));
