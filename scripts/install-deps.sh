@@ -7,10 +7,15 @@ packages=(
   # build
   g++ cmake ninja-build
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # PDF pages: zlib for lossless images, CUPS's client library to hand them to a queue;
+  # the JPEG library decodes a JPEG into compact pixels when they are needed
+  zlib1g-dev libcups2-dev libjpeg-dev
   # run: Qt's image plugins (TIFF, WebP, …), CUPS print support, offscreen platform
   qt6-image-formats-plugins libqt6printsupport6 libcups2 qt6-qpa-plugins
   # test
   libgtest-dev libgmock-dev poppler-utils libglib2.0-bin desktop-file-utils
+  # check every PDF a test writes with a reader of its own
+  qpdf
   # test printing through a private CUPS daemon to PDF printers, and ask it about jobs
   cups-daemon cups-client cups-ipp-utils cups-filters-core-drivers printer-driver-cups-pdf
   ghostscript

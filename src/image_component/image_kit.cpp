@@ -8,13 +8,9 @@
 #include <QImageReader>
 #include <QImageWriter>
 
-#include <cmath>
-
 namespace velmar::image_component {
 
 namespace {
-
-constexpr double kInchesPerMetre = 1.0 / 0.0254;
 
 // The file-dialog filter that lists every image type the readers know.
 QString imageFileFilter() {
@@ -23,13 +19,6 @@ QString imageFileFilter() {
         patterns << QStringLiteral("*.") + QString::fromLatin1(format);
     }
     return QStringLiteral("画像ﾌｧｲﾙ (%1)").arg(patterns.join(QLatin1Char(' ')));
-}
-
-// The image as it is saved: with the resolution the loaded file recorded.
-QImage withRecordedResolution(QImage image, RecordedResolution resolution) {
-    image.setDotsPerMeterX(static_cast<int>(std::nearbyint(resolution.x * kInchesPerMetre)));
-    image.setDotsPerMeterY(static_cast<int>(std::nearbyint(resolution.y * kInchesPerMetre)));
-    return image;
 }
 
 class QtImageFile final : public ImageFile {
@@ -97,8 +86,7 @@ class QtImageFile final : public ImageFile {
         if (format == kFormatJpeg) {
             writer.setQuality(jpegQuality_);
         }
-        const bool written =
-            writer.write(withRecordedResolution(image_.loaded.image, image_.loaded.resolution));
+        const bool written = writer.write(pixels(image_.loaded));
         if (!written) {
             file.checkDevice();  // a full disk says so rather than the encoder's words
             throw Error(writer.errorString());
@@ -120,27 +108,27 @@ class QtImageEdit final : public ImageEdit {
 
     bool ConvertColorDepth(std::int32_t bitsPerPixel, std::int32_t /*mode*/,
                            std::int32_t /*palette*/, std::int32_t /*threshold*/) override {
-        if (image_.handle == 0) {
+        if (image_.handle == 0 || (bitsPerPixel != 24 && bitsPerPixel != 8)) {
             return false;
         }
-        switch (bitsPerPixel) {
-            case 24:
-                image_.loaded.image.convertTo(QImage::Format_RGB888);
-                return true;
-            case 8:
-                image_.loaded.image.convertTo(QImage::Format_Grayscale8);
-                return true;
-            default:
-                return false;
-        }
+        // Only the pixels change; a JPEG still goes onto the page as the file holds it.
+        (void)pixels(image_.loaded);
+        image_.loaded.image.convertTo(bitsPerPixel == 24 ? QImage::Format_RGB888
+                                                         : QImage::Format_Grayscale8);
+        return true;
     }
 
   private:
     CurrentImage& image_;
 };
 
-// Bits per pixel of the colour information an image holds.
-std::int16_t bitsPerPixel(const QImage& image) {
+// Bits per pixel of the colour information an image holds; for a JPEG not decoded yet,
+// those its components will decode to.
+std::int16_t bitsPerPixel(const LoadedImage& loaded) {
+    const QImage& image = loaded.image;
+    if (image.isNull() && loaded.jpeg) {
+        return static_cast<std::int16_t>(loaded.jpeg->components * 8);
+    }
     switch (image.format()) {
         case QImage::Format_Invalid:
             return 0;
@@ -163,17 +151,24 @@ class ImageKit final : public ImageView {
           edit_(image_) {}
 
     bool Draw(std::int32_t /*mode*/) override {
-        display_->showImage(image_.handle != 0 ? image_.loaded.image : QImage());
+        display_->showImage(image_.handle != 0 ? pixels(image_.loaded) : QImage());
         return true;
     }
     bool PrepareImage() override { return image_.handle != 0; }
     std::int32_t ImageHandle() override { return image_.handle; }
     std::int32_t ResolutionX() override { return image_.loaded.resolution.x; }
     std::int32_t ResolutionY() override { return image_.loaded.resolution.y; }
-    std::int32_t PixelWidth() override { return image_.loaded.image.width(); }
-    std::int32_t PixelHeight() override { return image_.loaded.image.height(); }
-    bool GrayFlag() override { return image_.handle != 0 && image_.loaded.image.isGrayscale(); }
-    std::int16_t BitDepth() override { return bitsPerPixel(image_.loaded.image); }
+    std::int32_t PixelWidth() override { return image_.loaded.size.width(); }
+    std::int32_t PixelHeight() override { return image_.loaded.size.height(); }
+    bool GrayFlag() override {
+        const LoadedImage& loaded = image_.loaded;
+        if (image_.handle == 0) {
+            return false;
+        }
+        return loaded.image.isNull() && loaded.jpeg ? loaded.jpeg->components == 1
+                                                    : loaded.image.isGrayscale();
+    }
+    std::int16_t BitDepth() override { return bitsPerPixel(image_.loaded); }
 
     ImageFile& File() override { return file_; }
     ImagePrinter& Printer() override { return printer_; }

@@ -1,10 +1,14 @@
 #include "image_component/image_loader.h"
 
-#include "platform/platform.h"
+#include "image_component/jpeg_pixels.h"
+
+#include "base/error.h"
 
 #include <QFileInfo>
 #include <QImageReader>
+#include <QTransform>
 
+#include <cmath>
 #include <limits>
 #include <utility>
 
@@ -14,6 +18,10 @@ namespace {
 
 // Every decoded pixel takes at least four bytes in the formats Qt converts to.
 constexpr qint64 kBytesPerPixel = 4;
+// A JPEG is checked by decoding it at an eighth of its size: every compressed bit is
+// still read, but little memory and time are spent on pixels.
+constexpr int kCheckScale = 8;
+constexpr double kInchesPerMetre = 1.0 / 0.0254;
 
 QString sizeText(QSize size) {
     return QStringLiteral("%1 × %2 ﾋﾟｸｾﾙ").arg(size.width()).arg(size.height());
@@ -36,8 +44,78 @@ void checkReadable(const QString& path, QImageReader& reader) {
     }
 }
 
+[[noreturn]] void raiseUnreadable(const QString& reason) {
+    throw Error(QStringLiteral("画像ﾃﾞｰﾀを読み取れません (%1)").arg(reason));
+}
+
 bool turnsSideways(QImageIOHandler::Transformations transformation) {
     return transformation.testFlag(QImageIOHandler::TransformationRotate90);
+}
+
+RecordedResolution uprightResolution(const QString& path,
+                                     QImageIOHandler::Transformations transformation) {
+    RecordedResolution resolution = readRecordedResolution(path);
+    if (turnsSideways(transformation)) {
+        std::swap(resolution.x, resolution.y);
+    }
+    return resolution;
+}
+
+// The recorded resolution goes with the pixels, so that a saved copy keeps it.
+void attachResolution(QImage& image, RecordedResolution resolution) {
+    image.setDotsPerMeterX(static_cast<int>(std::nearbyint(resolution.x * kInchesPerMetre)));
+    image.setDotsPerMeterY(static_cast<int>(std::nearbyint(resolution.y * kInchesPerMetre)));
+}
+
+QImage decodeUpright(const QString& path) {
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        raiseUnreadable(reader.errorString());
+    }
+    return compacted(std::move(image));
+}
+
+// Turns stored pixels upright the way the image readers do: mirror and flip, then a
+// quarter turn clockwise.
+QImage turnedUpright(QImage image, QImageIOHandler::Transformations turn) {
+    image.mirror(turn.testFlag(QImageIOHandler::TransformationMirror),
+                 turn.testFlag(QImageIOHandler::TransformationFlip));
+    if (turn.testFlag(QImageIOHandler::TransformationRotate90)) {
+        constexpr qreal kQuarterTurn = 90.0;
+        image = compacted(image.transformed(QTransform().rotate(kQuarterTurn)));
+    }
+    return image;
+}
+
+// The JPEG's pixels decoded directly into their compact format when the JPEG library
+// takes the file, else by Qt's reader.
+QImage decodeJpegUpright(const LoadedImage& loaded) {
+    if (std::optional<QImage> stored = decodeJpegPixels(loaded.path)) {
+        return turnedUpright(std::move(*stored), loaded.transformation);
+    }
+    return decodeUpright(loaded.path);
+}
+
+// A JPEG that goes onto the page as it is. Its markers are checked now; its compressed
+// data when it is first needed (see checkData()).
+std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& reader) {
+    const std::optional<JpegLayout> layout = readJpegLayout(path);
+    if (layout && !layout->complete) {
+        raiseUnreadable(QStringLiteral("ﾌｧｲﾙが途中で切れています"));
+    }
+    if (!layout || !layout->passable) {
+        return std::nullopt;
+    }
+    const QSize stored = layout->storedSize;
+    LoadedImage loaded;
+    loaded.path = path;
+    loaded.transformation = reader.transformation();
+    loaded.size = turnsSideways(loaded.transformation) ? stored.transposed() : stored;
+    loaded.resolution = uprightResolution(path, loaded.transformation);
+    loaded.jpeg = layout;
+    return loaded;
 }
 
 }  // namespace
@@ -51,20 +129,80 @@ bool exceedsAllocationLimit(QSize pixelSize) {
     return bytes > qint64{kImageAllocationLimitMiB} * 1024 * 1024;
 }
 
+QImage compacted(QImage image) {
+    switch (image.format()) {
+        case QImage::Format_Grayscale8:
+        case QImage::Format_RGB888:
+        case QImage::Format_ARGB32:
+            return image;
+        case QImage::Format_Mono:
+        case QImage::Format_MonoLSB:
+        case QImage::Format_Indexed8:
+            if (image.isGrayscale() && !image.hasAlphaChannel()) {
+                image.convertTo(QImage::Format_Grayscale8);
+                return image;
+            }
+            break;
+        case QImage::Format_Grayscale16:
+            image.convertTo(QImage::Format_Grayscale8);
+            return image;
+        default:
+            break;
+    }
+    image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB888);
+    return image;
+}
+
 LoadedImage loadImage(const QString& path) {
     QImageReader reader(path);
-    reader.setAutoTransform(true);
     checkReadable(path, reader);
-
+    if (reader.format() == "jpeg") {
+        if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader)) {
+            return std::move(*jpeg);
+        }
+        reader.setFileName(path);  // start again from the beginning
+    }
+    reader.setAutoTransform(true);
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
-        throw Error(QStringLiteral("画像ﾃﾞｰﾀを読み取れません (%1)").arg(reader.errorString()));
+        raiseUnreadable(reader.errorString());
     }
-    RecordedResolution resolution = readRecordedResolution(path);
-    if (turnsSideways(reader.transformation())) {
-        std::swap(resolution.x, resolution.y);
+    LoadedImage loaded;
+    loaded.path = path;
+    loaded.resolution = uprightResolution(path, reader.transformation());
+    loaded.image = compacted(std::move(image));
+    loaded.size = loaded.image.size();
+    attachResolution(loaded.image, loaded.resolution);
+    return loaded;
+}
+
+void checkData(LoadedImage& loaded) {
+    if (loaded.dataChecked || !loaded.jpeg) {
+        return;
     }
-    return LoadedImage{std::move(image), resolution};
+    const QSize stored = loaded.jpeg->storedSize;
+    QImageReader reader(loaded.path);
+    reader.setScaledSize(QSize((stored.width() + kCheckScale - 1) / kCheckScale,
+                               (stored.height() + kCheckScale - 1) / kCheckScale));
+    QImage reduced;
+    if (!reader.read(&reduced) || reduced.isNull()) {
+        raiseUnreadable(reader.errorString());
+    }
+    loaded.dataChecked = true;
+}
+
+const QImage& pixels(LoadedImage& loaded) {
+    if (loaded.image.isNull() && !loaded.path.isEmpty()) {
+        QImage image = loaded.jpeg ? decodeJpegUpright(loaded) : decodeUpright(loaded.path);
+        if (image.size() != loaded.size) {
+            throw Error(
+                QStringLiteral("画像ﾌｧｲﾙ %1 が読み込んだ後で変わりました").arg(loaded.path));
+        }
+        attachResolution(image, loaded.resolution);
+        loaded.image = std::move(image);
+        loaded.dataChecked = true;  // decoded completely
+    }
+    return loaded.image;
 }
 
 }  // namespace velmar::image_component

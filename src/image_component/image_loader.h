@@ -1,13 +1,17 @@
-// Decodes an image file with Qt's readers, upright and with its recorded resolution.
+// Reads an image file: a JPEG that can go onto a page as it is is only checked, every
+// other image is decoded upright into compact pixels. Keeps its recorded resolution.
 #pragma once
 
+#include "image_component/jpeg_layout.h"
 #include "image_component/recorded_resolution.h"
 
 #include <QImage>
+#include <QImageIOHandler>
 #include <QSize>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 namespace velmar::image_component {
 
@@ -15,8 +19,17 @@ namespace velmar::image_component {
 inline constexpr int kImageAllocationLimitMiB = 2048;
 
 struct LoadedImage {
+    QString path;
+    QSize size;                     // pixels, upright
+    RecordedResolution resolution;  // upright
+    // A JPEG whose compressed data is printed as it is, with the turn that makes its
+    // stored pixels upright.
+    std::optional<JpegLayout> jpeg;
+    QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
+    bool dataChecked = false;  // the JPEG's compressed data was read through without error
+    // Upright pixels: 8-bit grey, 24-bit colour, or 32-bit with transparency. For a JPEG
+    // that passes through they are decoded only when needed (see pixels()).
     QImage image;
-    RecordedResolution resolution;
 };
 
 // The handle after the given one: never 0, wrapping round past the largest.
@@ -31,8 +44,21 @@ struct CurrentImage {
 // True when an image of this size would need more memory than the readers accept.
 [[nodiscard]] bool exceedsAllocationLimit(QSize pixelSize);
 
-// Loads the image at path, applying the orientation the file records. Throws
-// velmar::Error with a message for the user when the file cannot be read.
+// Loads the image at path, applying the orientation the file records. A JPEG that goes
+// onto the page as it is is not decoded: its markers are checked, and a file cut short
+// is refused. Throws velmar::Error with a message for the user when the file cannot be
+// read.
 [[nodiscard]] LoadedImage loadImage(const QString& path);
+
+// Reads a JPEG's compressed data through once, at an eighth of its size, unless that was
+// done or its pixels were decoded; so damaged data is refused before it goes onto a page.
+// Throws velmar::Error when the data is damaged.
+void checkData(LoadedImage& loaded);
+
+// The image's pixels, decoding them on first use. Throws velmar::Error when that fails.
+const QImage& pixels(LoadedImage& loaded);
+
+// The image in the most compact of the formats above that keeps all it shows.
+[[nodiscard]] QImage compacted(QImage image);
 
 }  // namespace velmar::image_component

@@ -4,20 +4,26 @@
 
 #include <QDir>
 #include <QFile>
-#include <QPainter>
 #include <QPrintDialog>
+#include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QRandomGenerator>
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 namespace velmar::image_component {
 
 namespace {
 
-constexpr double kTenthsPerInch = 254.0;
+constexpr double kPointsPerMillimetre = 72.0 / 25.4;
 constexpr int kMostPdfNames = 9999;
+// The print dialog keeps the queue's own options that the user chose (its "Options"
+// page) under this print-engine property, as name, value, name, value, ….
+constexpr auto kCupsOptionsProperty = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 std::int32_t toTenths(double millimetres) {
     return static_cast<std::int32_t>(std::nearbyint(millimetres * 10.0));
@@ -52,6 +58,91 @@ QString fileNameFor(const QString& documentName) {
     return name;
 }
 
+std::filesystem::path fileSystemPath(const QString& path) {
+    return {path.toStdU16String()};
+}
+
+// A new file under a hidden temporary name beside the PDF names, removed again unless it
+// was published under a free name.
+class PartFile {
+  public:
+    PartFile(const QDir& dir, const QString& base) {
+        for (int attempt = 0; attempt < kMostPdfNames; ++attempt) {
+            file_.setFileName(dir.filePath(QStringLiteral(".%1.%2.part")
+                                               .arg(base)
+                                               .arg(QRandomGenerator::global()->generate())));
+            if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                return;
+            }
+            if (!file_.exists()) {
+                break;
+            }
+        }
+        throw Error(QStringLiteral("ﾌｫﾙﾀﾞ %1 に PDF ﾌｧｲﾙを作成できません (%2)")
+                        .arg(QDir::toNativeSeparators(dir.path()), file_.errorString()));
+    }
+    ~PartFile() {
+        file_.close();
+        if (!published_) {
+            file_.remove();
+        }
+    }
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+    PartFile(PartFile&&) = delete;
+    PartFile& operator=(PartFile&&) = delete;
+
+    QIODevice& device() { return file_; }
+
+    void close() {
+        if (!file_.flush() || file_.error() != QFileDevice::NoError) {
+            throw Error(QStringLiteral("PDF ﾌｧｲﾙ %1 を書き込めません (%2)")
+                            .arg(QDir::toNativeSeparators(file_.fileName()), file_.errorString()));
+        }
+        file_.close();
+    }
+
+    // Gives the file the name target unless a file holds it; false when one does. A hard
+    // link never replaces a file; where the file system has none, the name is claimed
+    // empty first and the file then moved over the claim.
+    bool publishAs(const QString& target) {
+        std::error_code error;
+        std::filesystem::create_hard_link(fileSystemPath(file_.fileName()), fileSystemPath(target),
+                                          error);
+        if (error == std::errc::file_exists) {
+            return false;
+        }
+        if (error) {
+            QFile claim(target);
+            if (!claim.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                if (claim.exists()) {
+                    return false;
+                }
+                raiseUnpublished(target, claim.errorString());
+            }
+            claim.close();
+            std::filesystem::rename(fileSystemPath(file_.fileName()), fileSystemPath(target),
+                                    error);
+            if (error) {
+                claim.remove();
+                raiseUnpublished(target, QString::fromStdString(error.message()));
+            }
+            published_ = true;
+            return true;
+        }
+        return true;  // the temporary name is removed when this object goes
+    }
+
+  private:
+    [[noreturn]] static void raiseUnpublished(const QString& target, const QString& reason) {
+        throw Error(QStringLiteral("PDF ﾌｧｲﾙ %1 を作成できません (%2)")
+                        .arg(QDir::toNativeSeparators(target), reason));
+    }
+
+    QFile file_;
+    bool published_ = false;
+};
+
 }  // namespace
 
 TenthsRect printableTenths(const PageGeometry& page) {
@@ -60,30 +151,29 @@ TenthsRect printableTenths(const PageGeometry& page) {
                       toTenths(page.paper.height() - page.margins.bottom())};
 }
 
-QString createFreePdfFile(const QString& folder, const QString& documentName) {
+QString publishNewPdf(const QString& folder, const QString& documentName,
+                      const std::function<void(QIODevice&)>& write) {
     const QDir dir(folder);
     if (!dir.mkpath(QStringLiteral("."))) {
         throw Error(QStringLiteral("PDF の保存先ﾌｫﾙﾀﾞ %1 を作成できません")
                         .arg(QDir::toNativeSeparators(folder)));
     }
     const QString base = fileNameFor(documentName);
+    PartFile part(dir, base);
+    write(part.device());
+    part.close();
     for (int number = 1; number <= kMostPdfNames; ++number) {
         const QString name = number == 1 ? base + QLatin1String(".pdf")
                                          : QStringLiteral("%1 (%2).pdf").arg(base).arg(number);
-        QFile file(dir.filePath(name));
-        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            return file.fileName();
-        }
-        if (!file.exists()) {
-            throw Error(QStringLiteral("PDF ﾌｧｲﾙ %1 を作成できません")
-                            .arg(QDir::toNativeSeparators(file.fileName())));
+        if (part.publishAs(dir.filePath(name))) {
+            return dir.filePath(name);
         }
     }
     throw Error(QStringLiteral("ﾌｫﾙﾀﾞ %1 に PDF ﾌｧｲﾙの空き名前がありません")
                     .arg(QDir::toNativeSeparators(folder)));
 }
 
-QtImagePrinter::QtImagePrinter(const CurrentImage& image, QWidget& dialogParent)
+QtImagePrinter::QtImagePrinter(CurrentImage& image, QWidget& dialogParent)
     : image_(image), dialogParent_(dialogParent) {}
 
 QtImagePrinter::~QtImagePrinter() = default;
@@ -164,7 +254,17 @@ bool QtImagePrinter::DrawImage(std::int32_t deviceContext, std::int32_t imageHan
     if (width <= 0 || height <= 0) {
         return false;
     }
-    document_->back().push_back(Placement{image_.loaded.image, QRectF(x, y, width, height)});
+    LoadedImage& loaded = image_.loaded;
+    checkData(loaded);
+    PageImage image;
+    if (loaded.jpeg) {
+        image.jpegPath = loaded.path;
+        image.jpeg = loaded.jpeg;
+        image.transformation = loaded.transformation;
+    } else {
+        image.pixels = loaded.image;
+    }
+    document_->back().push_back(Placement{std::move(image), QRectF(x, y, width, height)});
     return true;
 }
 
@@ -296,53 +396,69 @@ void QtImagePrinter::render(const std::vector<Page>& pages) {
     if (pages.empty()) {
         return;
     }
-    QString pdfPath;
-    if (printsToPdf_) {
-        pdfPath = createFreePdfFile(pdfFolder_, documentName_);
-        printer_->setOutputFileName(pdfPath);
-    }
-    const auto failed = [&pdfPath](const QString& message) {
-        if (!pdfPath.isEmpty()) {
-            QFile::remove(pdfPath);
-        }
-        return Error(message);
+    const std::vector<PdfPage> document = pdfPages(pages);
+    const auto write = [this, &document](QIODevice& device) {
+        writePdf(device, document, documentName_);
     };
-    printer_->setDocName(documentName_);
-    printer_->setCreator(QLatin1String(platform::kAppTitle));
-    QPainter painter;
-    if (!painter.begin(printer_.get())) {
-        throw failed(
-            QStringLiteral("ﾌﾟﾘﾝﾀ %1 で印刷を開始できません").arg(printer_->printerName()));
-    }
-    for (std::size_t index = 0; index < pages.size(); ++index) {
-        if (index > 0) {
-            printer_->newPage();
-        }
-        renderPage(painter, pages[index]);
-    }
-    if (!painter.end() || printer_->printerState() == QPrinter::Error) {
-        throw failed(QStringLiteral("印刷に失敗しました"));
-    }
     if (printsToPdf_) {
+        const QString path = publishNewPdf(pdfFolder_, documentName_, write);
         platform::writeDiagnostic(
-            QStringLiteral("PDF に印刷しました: %1").arg(QDir::toNativeSeparators(pdfPath)));
+            QStringLiteral("PDF に印刷しました: %1").arg(QDir::toNativeSeparators(path)));
+        return;
     }
+    submitPdf(queueJob(), write);
 }
 
-void QtImagePrinter::renderPage(QPainter& painter, const Page& page) const {
-    // The painter works in device pixels from the paper's corner (full-page mode); the
-    // placements count from the printable area's corner in tenths of a millimetre.
-    const double devicePerTenth = printer_->resolution() / kTenthsPerInch;
-    const QMarginsF margins = pageGeometry().margins;
-    const double originX = margins.left() * 10.0;
-    const double originY = margins.top() * 10.0;
-    for (const Placement& placement : page) {
-        const QRectF& tenths = placement.tenths;
-        const QRectF target((originX + tenths.x()) * devicePerTenth,
-                            (originY + tenths.y()) * devicePerTenth,
-                            tenths.width() * devicePerTenth, tenths.height() * devicePerTenth);
-        painter.drawImage(target, placement.image);
+std::vector<PdfPage> QtImagePrinter::pdfPages(const std::vector<Page>& pages) const {
+    // The placements count from the printable area's corner in tenths of a millimetre;
+    // the PDF counts in points from the paper's corner.
+    const PageGeometry geometry = pageGeometry();
+    const double originX = geometry.margins.left() * 10.0;
+    const double originY = geometry.margins.top() * 10.0;
+    constexpr double kPointsPerTenth = kPointsPerMillimetre / 10.0;
+    std::vector<PdfPage> document;
+    for (const Page& page : pages) {
+        std::vector<PagePlacement> placements;
+        for (const Placement& placement : page) {
+            const QRectF& tenths = placement.tenths;
+            placements.push_back(PagePlacement{
+                placement.image,
+                QRectF((originX + tenths.x()) * kPointsPerTenth,
+                       (originY + tenths.y()) * kPointsPerTenth, tenths.width() * kPointsPerTenth,
+                       tenths.height() * kPointsPerTenth)});
+        }
+        document.push_back(PdfPage{geometry.paper * kPointsPerMillimetre, std::move(placements)});
     }
+    return document;
+}
+
+QueueJob QtImagePrinter::queueJob() const {
+    QueueJob job{printer_->printerName(), documentName_, {}};
+    // The pages are made in the chosen orientation already; the paper is named.
+    job.options.emplace_back("media", printer_->pageLayout().pageSize().key().toUtf8());
+    if (printer_->copyCount() > 1) {
+        job.options.emplace_back("copies", QByteArray::number(printer_->copyCount()));
+        job.options.emplace_back("collate", printer_->collateCopies() ? "true" : "false");
+    }
+    switch (printer_->duplex()) {
+        case QPrinter::DuplexLongSide:
+            job.options.emplace_back("sides", "two-sided-long-edge");
+            break;
+        case QPrinter::DuplexShortSide:
+            job.options.emplace_back("sides", "two-sided-short-edge");
+            break;
+        case QPrinter::DuplexNone:
+            job.options.emplace_back("sides", "one-sided");
+            break;
+        case QPrinter::DuplexAuto:
+            break;
+    }
+    const QStringList chosen =
+        printer_->printEngine()->property(kCupsOptionsProperty).toStringList();
+    for (qsizetype index = 0; index + 1 < chosen.size(); index += 2) {
+        job.options.emplace_back(chosen.at(index).toUtf8(), chosen.at(index + 1).toUtf8());
+    }
+    return job;
 }
 
 }  // namespace velmar::image_component

@@ -3,17 +3,20 @@
 
 #include "image_component/image_component.h"
 #include "image_component/image_loader.h"
+#include "image_component/pdf_document.h"
+#include "image_component/print_queue.h"
 #include "image_component/printer_settings.h"
 
-#include <QImage>
 #include <QMarginsF>
 #include <QRectF>
 #include <QSizeF>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
+class QIODevice;
 class QPrinter;
 class QWidget;
 
@@ -37,13 +40,16 @@ struct TenthsRect {
 };
 [[nodiscard]] TenthsRect printableTenths(const PageGeometry& page);
 
-// The free name for a new PDF: "<name>.pdf", else "<name> (2).pdf", "<name> (3).pdf", …,
-// created empty and exclusively so that no other writer can take it.
-[[nodiscard]] QString createFreePdfFile(const QString& folder, const QString& documentName);
+// Writes a new PDF into folder through `write` and gives it the first free name
+// "<name>.pdf", "<name> (2).pdf", "<name> (3).pdf", … once it is complete: the file is
+// written under a hidden temporary name and then linked to a name that no file holds, so
+// no PDF name ever shows a partial file and no file is replaced. Returns the path.
+[[nodiscard]] QString publishNewPdf(const QString& folder, const QString& documentName,
+                                    const std::function<void(QIODevice&)>& write);
 
 class QtImagePrinter final : public ImagePrinter {
   public:
-    QtImagePrinter(const CurrentImage& image, QWidget& dialogParent);
+    QtImagePrinter(CurrentImage& image, QWidget& dialogParent);
     ~QtImagePrinter() override;
     QtImagePrinter(const QtImagePrinter&) = delete;
     QtImagePrinter& operator=(const QtImagePrinter&) = delete;
@@ -75,7 +81,7 @@ class QtImagePrinter final : public ImagePrinter {
   private:
     // One image placed on a page, in tenths of a millimetre from the printable origin.
     struct Placement {
-        QImage image;
+        PageImage image;
         QRectF tenths;
     };
     using Page = std::vector<Placement>;
@@ -88,9 +94,10 @@ class QtImagePrinter final : public ImagePrinter {
     [[nodiscard]] PageGeometry pageGeometry() const;
     void checkSurface(std::int32_t deviceContext) const;
     void render(const std::vector<Page>& pages);
-    void renderPage(class QPainter& painter, const Page& page) const;
+    [[nodiscard]] std::vector<PdfPage> pdfPages(const std::vector<Page>& pages) const;
+    [[nodiscard]] QueueJob queueJob() const;
 
-    const CurrentImage& image_;
+    CurrentImage& image_;
     QWidget& dialogParent_;
     QString settingsFile_;
     QString documentName_;

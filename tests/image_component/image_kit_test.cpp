@@ -102,6 +102,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Unreadable{"Folder", "", {}, "ﾌｧｲﾙを開けません"},
                     Unreadable{"NotAnImage", "notes.jpg", "just some text", "画像の形式"},
                     Unreadable{"Truncated", "cut.png", test::pngWithoutPhys().left(60),
+                               "画像ﾃﾞｰﾀを読み取れません"},
+                    Unreadable{"TruncatedJpeg", "cut.jpg",
+                               test::jpegWithJfif(1, 300, 300).chopped(40),
                                "画像ﾃﾞｰﾀを読み取れません"}),
     [](const testing::TestParamInfo<Unreadable>& info) { return info.param.name; });
 
@@ -186,6 +189,47 @@ TEST_F(ImageKitTest, DrawShowsTheLoadedImage) {
     EXPECT_TRUE(kit->Draw(1));
     EXPECT_EQ(display.shownImage().size(), test::kFixtureImageSize);
 }
+
+// The largest difference of any sample between two images of the same size.
+int largestDifference(const QImage& a, const QImage& b) {
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return largest;
+}
+
+class JpegShown : public ImageKitTest, public testing::WithParamInterface<int> {};
+
+// A JPEG that prints as it is is decoded only when it is shown: upright, 24-bit.
+TEST_P(JpegShown, DecodesUprightIntoTwentyFourBits) {
+    QImage source(24, 16, QImage::Format_RGB888);
+    for (int y = 0; y < source.height(); ++y) {
+        for (int x = 0; x < source.width(); ++x) {
+            source.setPixel(x, y, qRgb(x * 10, y * 15, (x < 12) == (y < 8) ? 250 : 0));
+        }
+    }
+    test::ExifOptions exif;
+    exif.orientation = static_cast<std::uint16_t>(GetParam());
+    const QString path = write(QStringLiteral("turned.jpg"), test::jpegWithExif(exif, source));
+    ASSERT_TRUE(load(path));
+    auto& display = dynamic_cast<ImageDisplay&>(kit->Widget());
+    ASSERT_TRUE(kit->Draw(1));
+    const QImage shown = display.shownImage();
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QImage expected = reader.read();
+    EXPECT_EQ(shown.format(), QImage::Format_RGB888);
+    ASSERT_EQ(shown.size(), expected.size());
+    EXPECT_LE(largestDifference(shown, expected), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(ExifOrientations, JpegShown, testing::Range(1, 9));
 
 struct Fit {
     QSize image;

@@ -23,31 +23,52 @@ TEST(PrintableTenths, A4LessTheMarginsInBothOrientations) {
               (std::array{42, 42, 2928, 2058}));
 }
 
-TEST(FreePdfFile, NeverReusesAName) {
+// Publishes a PDF whose content is the given text.
+QString publish(const QString& folder, const QString& name, const QByteArray& content = "new") {
+    return publishNewPdf(folder, name, [&content](QIODevice& device) { device.write(content); });
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(FreePdfFile, NeverReusesANameAndLeavesNoTemporaryFile) {
     const test::TempHome home;
     const QString folder = home.filePath(QStringLiteral("out"));
     test::writeFile(folder + QStringLiteral("/Print Out (2).pdf"), "kept");
-    EXPECT_EQ(createFreePdfFile(folder, QStringLiteral("Print Out")),
+    EXPECT_EQ(publish(folder, QStringLiteral("Print Out")),
               folder + QStringLiteral("/Print Out.pdf"));
-    EXPECT_EQ(createFreePdfFile(folder, QStringLiteral("Print Out")),
+    EXPECT_EQ(publish(folder, QStringLiteral("Print Out"), "third"),
               folder + QStringLiteral("/Print Out (3).pdf"));
-    QFile kept(folder + QStringLiteral("/Print Out (2).pdf"));
-    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-    EXPECT_EQ(kept.readAll(), "kept");
+    EXPECT_EQ(contentOf(folder + QStringLiteral("/Print Out (2).pdf")), "kept");
+    EXPECT_EQ(contentOf(folder + QStringLiteral("/Print Out (3).pdf")), "third");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 3);
+}
+
+TEST(FreePdfFile, DocumentThatFailsToBeWrittenLeavesNothing) {
+    const test::TempHome home;
+    EXPECT_THROW((void)publishNewPdf(home.path(), QStringLiteral("Print Out"),
+                                     [](QIODevice& device) {
+                                         device.write("half");
+                                         throw Error(QStringLiteral("disk full"));
+                                     }),
+                 Error);
+    EXPECT_TRUE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
 
 TEST(FreePdfFile, DocumentNameCannotLeaveTheFolder) {
     const test::TempHome home;
-    const QString created = createFreePdfFile(home.path(), QStringLiteral("../a/b"));
+    const QString created = publish(home.path(), QStringLiteral("../a/b"));
     EXPECT_EQ(QFileInfo(created).absolutePath(), home.path());
 }
 
 TEST(FreePdfFile, FolderThatCannotExistIsAnError) {
     const test::TempHome home;
     test::writeFile(home.filePath(QStringLiteral("plain-file")), "x");
-    EXPECT_THROW((void)createFreePdfFile(home.filePath(QStringLiteral("plain-file/out")),
-                                         QStringLiteral("Print Out")),
-                 Error);
+    EXPECT_THROW(
+        (void)publish(home.filePath(QStringLiteral("plain-file/out")), QStringLiteral("Print Out")),
+        Error);
 }
 
 TEST(PrinterSettingsFile, MissingFileGivesTheDefaults) {

@@ -1,0 +1,90 @@
+// Submits to CUPS with its client library: the document goes to the queue as the PDF the
+// program wrote, streamed into the request without a temporary file.
+#include "image_component/print_queue.h"
+
+#include "base/error.h"
+
+#include <QIODevice>
+
+#include <cups/cups.h>
+
+#include <memory>
+
+namespace velmar::image_component {
+
+namespace {
+
+// Writes into the document request that cupsStartDocument opened.
+class CupsRequestDevice final : public QIODevice {
+  protected:
+    qint64 readData(char* /*data*/, qint64 /*maxSize*/) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, data, static_cast<std::size_t>(size)) !=
+            HTTP_STATUS_CONTINUE) {
+            setErrorString(QString::fromUtf8(cupsLastErrorString()));
+            return -1;
+        }
+        return size;
+    }
+};
+
+struct OptionsDeleter {
+    int count = 0;
+    void operator()(cups_option_t* options) const { cupsFreeOptions(count, options); }
+};
+
+[[noreturn]] void raiseCupsError(const QueueJob& job) {
+    throw Error(QStringLiteral("ﾌﾟﾘﾝﾀ %1 に印刷できません (%2)")
+                    .arg(job.queue, QString::fromUtf8(cupsLastErrorString())));
+}
+
+// Cancels on a connection of its own: the default one is in the middle of a request.
+void cancelJob(const QByteArray& queue, int jobId) {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                30000, nullptr);
+    if (http != nullptr) {
+        cupsCancelJob2(http, queue.constData(), jobId, 0);
+        httpClose(http);
+    }
+}
+
+int createJob(const QueueJob& job, const QByteArray& queue, const QByteArray& title) {
+    cups_option_t* raw = nullptr;
+    int count = 0;
+    for (const auto& [name, value] : job.options) {
+        count = cupsAddOption(name.constData(), value.constData(), count, &raw);
+    }
+    const std::unique_ptr<cups_option_t, OptionsDeleter> options(raw, OptionsDeleter{count});
+    const int jobId =
+        cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), title.constData(), count, raw);
+    if (jobId == 0) {
+        raiseCupsError(job);
+    }
+    return jobId;
+}
+
+}  // namespace
+
+void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeDocument) {
+    const QByteArray queue = job.queue.toUtf8();
+    const QByteArray title = job.title.toUtf8();
+    const int jobId = createJob(job, queue, title);
+    if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), jobId, title.constData(),
+                          CUPS_FORMAT_PDF, 1) != HTTP_STATUS_CONTINUE) {
+        cancelJob(queue, jobId);
+        raiseCupsError(job);
+    }
+    try {
+        CupsRequestDevice device;
+        device.open(QIODevice::WriteOnly);
+        writeDocument(device);
+    } catch (...) {
+        cancelJob(queue, jobId);
+        throw;
+    }
+    if (cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData()) > IPP_STATUS_OK_CONFLICTING) {
+        raiseCupsError(job);
+    }
+}
+
+}  // namespace velmar::image_component

@@ -1,0 +1,150 @@
+// Walks the marker segments of a JPEG file up to its first scan. Every length is checked
+// against the file, and the walk is bounded, so a hostile file can only make it give up.
+#include "image_component/jpeg_layout.h"
+
+#include <QByteArray>
+#include <QFile>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace velmar::image_component {
+
+namespace {
+
+constexpr std::uint8_t kPrefix = 0xFF;
+constexpr std::uint8_t kSoi = 0xD8;
+constexpr std::uint8_t kEoi = 0xD9;
+constexpr std::uint8_t kSos = 0xDA;
+constexpr std::uint8_t kSof0 = 0xC0;  // baseline
+constexpr std::uint8_t kSof1 = 0xC1;  // extended sequential, Huffman
+constexpr std::uint8_t kSof2 = 0xC2;  // progressive, Huffman
+constexpr std::uint8_t kApp14 = 0xEE;
+constexpr int kMostSegments = 4096;
+// The end-of-image marker cannot occur inside entropy-coded data, so a file cut short has
+// none after its scans. It is looked for in pieces of this size.
+constexpr qint64 kTailLength = 1 << 20;
+
+struct Segment {
+    std::uint8_t marker = 0;
+    QByteArray payload;
+};
+
+std::uint16_t bigEndian16(const QByteArray& bytes, qsizetype pos) {
+    return static_cast<std::uint16_t>((static_cast<std::uint8_t>(bytes.at(pos)) << 8) |
+                                      static_cast<std::uint8_t>(bytes.at(pos + 1)));
+}
+
+// The next segment with a length field; fill bytes are skipped. Nothing at a malformed spot.
+std::optional<Segment> readSegment(QFile& file) {
+    char byte = 0;
+    if (!file.getChar(&byte) || static_cast<std::uint8_t>(byte) != kPrefix) {
+        return std::nullopt;
+    }
+    std::uint8_t marker = kPrefix;
+    while (marker == kPrefix) {
+        if (!file.getChar(&byte)) {
+            return std::nullopt;
+        }
+        marker = static_cast<std::uint8_t>(byte);
+    }
+    const QByteArray length = file.read(2);
+    if (length.size() != 2 || bigEndian16(length, 0) < 2) {
+        return std::nullopt;
+    }
+    Segment segment{marker, file.read(bigEndian16(length, 0) - 2)};
+    if (segment.payload.size() != bigEndian16(length, 0) - 2) {
+        return std::nullopt;
+    }
+    return segment;
+}
+
+// Start-of-frame markers: C0 to CF less DHT (C4), JPG (C8) and DAC (CC).
+bool isFrame(std::uint8_t marker) {
+    return marker >= kSof0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// Reads the frame header; false when it is too short to be one.
+bool readFrame(const Segment& segment, JpegLayout& layout) {
+    const QByteArray& frame = segment.payload;
+    constexpr int kFrameHeaderSize = 6;
+    constexpr int kPrecision8 = 8;
+    if (frame.size() < kFrameHeaderSize) {
+        return false;
+    }
+    layout.storedSize = QSize(bigEndian16(frame, 3), bigEndian16(frame, 1));
+    layout.components = static_cast<std::uint8_t>(frame.at(5));
+    const bool huffman8 =
+        (segment.marker == kSof0 || segment.marker == kSof1 || segment.marker == kSof2) &&
+        static_cast<std::uint8_t>(frame.at(0)) == kPrecision8;
+    layout.passable = huffman8 && !layout.storedSize.isEmpty() &&
+                      (layout.components == 1 || layout.components == 3 || layout.components == 4);
+    return true;
+}
+
+// True when an end-of-image marker lies in the file from `from` on.
+bool holdsEndOfImage(QFile& file, qint64 from) {
+    const QByteArray marker("\xFF\xD9", 2);
+    if (!file.seek(from)) {
+        return false;
+    }
+    char previous = 0;
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(kTailLength);
+        if (chunk.isEmpty()) {
+            return false;
+        }
+        if (chunk.contains(marker) || (previous == '\xFF' && chunk.front() == '\xD9')) {
+            return true;
+        }
+        previous = chunk.back();
+    }
+    return false;
+}
+
+// The marker is looked for at the file's end first; a file that carries other data after
+// its image (a phone's appended video, say) is searched from the scan on.
+bool endsWithEndOfImage(QFile& file, qint64 scanStart) {
+    return holdsEndOfImage(file, std::max(scanStart, file.size() - kTailLength)) ||
+           (file.size() - scanStart > kTailLength && holdsEndOfImage(file, scanStart));
+}
+
+}  // namespace
+
+std::optional<JpegLayout> readJpegLayout(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray start = file.read(2);
+    if (start.size() != 2 || static_cast<std::uint8_t>(start.at(0)) != kPrefix ||
+        static_cast<std::uint8_t>(start.at(1)) != kSoi) {
+        return std::nullopt;
+    }
+    JpegLayout layout;
+    layout.fileSize = file.size();
+    bool framed = false;
+    for (int step = 0; step < kMostSegments; ++step) {
+        const std::optional<Segment> segment = readSegment(file);
+        if (!segment || segment->marker == kEoi) {
+            return std::nullopt;
+        }
+        if (isFrame(segment->marker)) {
+            if (framed || !readFrame(*segment, layout)) {
+                return std::nullopt;
+            }
+            framed = true;
+        } else if (segment->marker == kApp14 && segment->payload.startsWith("Adobe")) {
+            layout.adobe = true;
+        } else if (segment->marker == kSos) {
+            if (!framed) {
+                return std::nullopt;
+            }
+            layout.complete = endsWithEndOfImage(file, file.pos());
+            return layout;
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace velmar::image_component

@@ -1,0 +1,10 @@
+// Builds without the JPEG library leave every file to Qt's readers.
+#include "image_component/jpeg_pixels.h"
+
+namespace velmar::image_component {
+
+std::optional<QImage> decodeJpegPixels(const QString& /*path*/) {
+    return std::nullopt;
+}
+
+}  // namespace velmar::image_component

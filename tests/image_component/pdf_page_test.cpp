@@ -1,0 +1,239 @@
+// The PDF printer's pages read back with other programs' readers: every file passes
+// qpdf's check, a JPEG comes out byte for byte, other images pixel for pixel, and the
+// page shows each image upright in its true colours.
+#include "doubles/page_raster.h"
+#include "doubles/temp_home.h"
+#include "image_component/image_component.h"
+#include "image_component/image_fixtures.h"
+
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace velmar::image_component {
+namespace {
+
+// Each pixel is drawn 0.5 mm square, from the printable corner 4.2 mm in.
+constexpr int kTenthsPerPixel = 5;
+constexpr int kPrintableCorner = 42;
+
+// Quarters red, green, blue and yellow, so that every turn and mirror shows.
+QImage quarters() {
+    QImage image(80, 40, QImage::Format_RGB888);
+    const std::array<QColor, 4> colours{Qt::red, Qt::green, Qt::blue, Qt::yellow};
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            image.setPixelColor(x, y, colours[(y < 20 ? 0 : 2) + (x < 40 ? 0 : 1)]);
+        }
+    }
+    return image;
+}
+
+QByteArray contentOf(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+class PdfPage : public testing::Test {
+  protected:
+    PdfPage() : kit(makeImageKit()) {
+        configureImageReaders();
+        test::writeFile(home.filePath(QStringLiteral("IkPrn.Ik")), "[Printer]\nName=PDF\n");
+        kit->Printer().SettingsFile(home.filePath(QStringLiteral("IkPrn.Ik")));
+    }
+
+    QString write(const QString& name, const QByteArray& bytes) const {
+        const QString path = home.filePath(name);
+        test::writeFile(path, bytes);
+        return path;
+    }
+
+    // Loads the image, prints it at its pixel size and checks the PDF with qpdf.
+    QString print(const QString& imagePath) const {
+        kit->File().Path(imagePath);
+        EXPECT_TRUE(kit->File().Load(0)) << kit->File().LastError().toStdString();
+        ImagePrinter& printer = kit->Printer();
+        EXPECT_TRUE(printer.CheckReady(1));
+        printer.DocumentName(QStringLiteral("Print Out"));
+        printer.BeginDocument();
+        printer.BeginPage();
+        printer.DrawImage(printer.DeviceContext(), kit->ImageHandle(), 0, 0,
+                          kit->PixelWidth() * kTenthsPerPixel, kit->PixelHeight() * kTenthsPerPixel,
+                          -1, -1, 1);
+        printer.EndPage();
+        printer.EndDocument();
+        const QString pdf = home.filePath(QStringLiteral("Print Out.pdf"));
+        EXPECT_EQ(QProcess::execute(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}), 0);
+        return pdf;
+    }
+
+    // The images of the PDF as pdfimages writes them (-all: JPEG data as it is, else PNG).
+    QStringList extracted(const QString& pdf) const {
+        const QString prefix = home.filePath(QStringLiteral("out/image"));
+        QDir().mkpath(home.filePath(QStringLiteral("out")));
+        EXPECT_EQ(
+            QProcess::execute(QStringLiteral("pdfimages"), {QStringLiteral("-all"), pdf, prefix}),
+            0);
+        QStringList files;
+        for (const QString& name :
+             QDir(home.filePath(QStringLiteral("out"))).entryList(QDir::Files)) {
+            files << home.filePath(QStringLiteral("out/") + name);
+        }
+        return files;
+    }
+
+    // The colour printed at the centre of each source pixel's square.
+    static QColor printedPixel(const QImage& page, int x, int y) {
+        return page.pixelColor(kPrintableCorner + x * kTenthsPerPixel + kTenthsPerPixel / 2,
+                               kPrintableCorner + y * kTenthsPerPixel + kTenthsPerPixel / 2);
+    }
+
+    test::TempHome home;
+    std::unique_ptr<ImageView> kit;
+};
+
+void expectClose(const QColor& printed, const QColor& expected, const char* where) {
+    constexpr int kJpegTolerance = 48;
+    EXPECT_NEAR(printed.red(), expected.red(), kJpegTolerance) << where;
+    EXPECT_NEAR(printed.green(), expected.green(), kJpegTolerance) << where;
+    EXPECT_NEAR(printed.blue(), expected.blue(), kJpegTolerance) << where;
+}
+
+class JpegOrientation : public PdfPage, public testing::WithParamInterface<int> {};
+
+TEST_P(JpegOrientation, DataPassesUnchangedAndThePagePlacesItUpright) {
+    test::ExifOptions exif;
+    exif.orientation = static_cast<std::uint16_t>(GetParam());
+    const QString source =
+        write(QStringLiteral("turned.jpg"), test::jpegWithExif(exif, quarters()));
+    const QString pdf = print(source);
+
+    const QStringList images = extracted(pdf);
+    ASSERT_EQ(images.size(), 1);
+    EXPECT_EQ(contentOf(images.front()), contentOf(source));
+
+    QImageReader reader(source);
+    reader.setAutoTransform(true);
+    const QImage upright = reader.read();
+    const QImage page = test::rasterisePdf(pdf, test::kTenthsDpi);
+    ASSERT_EQ(kit->PixelWidth(), upright.width());
+    for (const QPoint corner :
+         {QPoint(0, 0), QPoint(upright.width() - 4, 0), QPoint(0, upright.height() - 4),
+          QPoint(upright.width() - 4, upright.height() - 4)}) {
+        const QPoint inside = corner + QPoint(2, 2);
+        expectClose(printedPixel(page, inside.x(), inside.y()), upright.pixelColor(inside),
+                    "corner");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ExifOrientations, JpegOrientation, testing::Range(1, 9));
+
+// A phone may append megabytes of other data (a video) after the image's end.
+TEST_F(PdfPage, JpegWithLongTrailingDataPassesUnchanged) {
+    const QByteArray trailer(3 << 20, 'v');
+    const QString source =
+        write(QStringLiteral("motion.jpg"), test::qtEncoded(quarters(), "JPEG") + trailer);
+    const QStringList images = extracted(print(source));
+    ASSERT_EQ(images.size(), 1);
+    EXPECT_EQ(contentOf(images.front()), contentOf(source));
+}
+
+// A CMYK JPEG as image programs write it (Adobe's inverted samples) prints in its colours.
+TEST_F(PdfPage, CmykJpegPassesUnchangedInItsColours) {
+    const QString rgb = write(QStringLiteral("rgb.png"), test::qtEncoded(quarters(), "PNG"));
+    const QString cmyk = home.filePath(QStringLiteral("cmyk.jpg"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("convert"),
+                                {rgb, QStringLiteral("-colorspace"), QStringLiteral("CMYK"), cmyk}),
+              0);
+    const QString pdf = print(cmyk);
+    const QStringList images = extracted(pdf);
+    ASSERT_EQ(images.size(), 1);
+    EXPECT_EQ(contentOf(images.front()), contentOf(cmyk));
+    const QImage page = test::rasterisePdf(pdf, test::kTenthsDpi);
+    expectClose(printedPixel(page, 10, 10), Qt::red, "red quarter");
+    expectClose(printedPixel(page, 70, 30), Qt::yellow, "yellow quarter");
+}
+
+struct Lossless {
+    const char* name;
+    QImage source;    // what the file holds
+    QImage expected;  // the 8-bit pixels the page must hold
+};
+
+// Every sample a noisy pattern, so that any lossy step shows.
+QImage noise(QImage::Format format) {
+    QImage image(61, 37, format);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            image.setPixelColor(x, y,
+                                QColor((x * 37 + y * 11) % 256, (y * 59 + x) % 256,
+                                       ((x + y) * 13) % 256, (x * y * 7) % 256));
+        }
+    }
+    return image;
+}
+
+QImage onWhite(const QImage& image) {
+    QImage flat(image.size(), QImage::Format_RGB888);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            const int alpha = qAlpha(pixel);
+            const auto over = [alpha](int sample) {
+                return (sample * alpha + 255 * (255 - alpha) + 127) / 255;
+            };
+            flat.setPixel(x, y, qRgb(over(qRed(pixel)), over(qGreen(pixel)), over(qBlue(pixel))));
+        }
+    }
+    return flat;
+}
+
+// Data that cannot be decoded is found before anything goes onto a page.
+TEST_F(PdfPage, JpegWithDamagedDataIsRefusedAndNothingIsWritten) {
+    QByteArray jpeg = test::qtEncoded(noise(QImage::Format_RGB888), "JPEG");
+    const qsizetype scan = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    ASSERT_GT(scan, 0);
+    jpeg.replace((scan + jpeg.size()) / 2, 2, QByteArray("\xFF\x27", 2));  // no such marker
+    kit->File().Path(write(QStringLiteral("damaged.jpg"), jpeg));
+    ASSERT_TRUE(kit->File().Load(0));
+    ImagePrinter& printer = kit->Printer();
+    ASSERT_TRUE(printer.CheckReady(1));
+    printer.BeginDocument();
+    printer.BeginPage();
+    EXPECT_THROW(
+        printer.DrawImage(printer.DeviceContext(), kit->ImageHandle(), 0, 0, 100, 100, -1, -1, 1),
+        Error);
+    printer.AbortDocument();
+    EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files).isEmpty());
+}
+
+class LosslessSource : public PdfPage, public testing::WithParamInterface<Lossless> {};
+
+TEST_P(LosslessSource, PageHoldsTheSamePixels) {
+    const Lossless& lossless = GetParam();
+    const QString pdf =
+        print(write(QStringLiteral("source.png"), test::qtEncoded(lossless.source, "PNG")));
+    const QStringList images = extracted(pdf);
+    ASSERT_EQ(images.size(), 1);
+    const QImage page = QImage(images.front()).convertToFormat(lossless.expected.format());
+    EXPECT_EQ(page, lossless.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, LosslessSource,
+    testing::Values(Lossless{"Colour", noise(QImage::Format_RGB888), noise(QImage::Format_RGB888)},
+                    Lossless{"Grey", noise(QImage::Format_Grayscale8),
+                             noise(QImage::Format_Grayscale8)},
+                    Lossless{"SixteenBitColour", noise(QImage::Format_RGBX64),
+                             noise(QImage::Format_RGBX64).convertToFormat(QImage::Format_RGB888)},
+                    Lossless{"TransparencyOnWhite", noise(QImage::Format_ARGB32),
+                             onWhite(noise(QImage::Format_ARGB32))}),
+    [](const testing::TestParamInfo<Lossless>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace velmar::image_component
