@@ -65,7 +65,7 @@ StagedFile::StagedFile(const QString& targetPath, FileCalls& calls)
             open_ = true;
             return;
         }
-        if (failure->kind != FileFailureKind::NameTaken) {
+        if (failure->kind != FileFailureKind::kNameTaken) {
             raiseFileError(QString::fromUtf8(kWriteFailed), target_, failure->reason);
         }
     }
@@ -94,7 +94,7 @@ void StagedFile::fail(const FileFailure& failure, const QString& path) {
 
 FileCallResult StagedFile::writeQuietly(const char* data, std::int64_t size) {
     if (!open_) {
-        return FileFailure{FileFailureKind::Other, QString()};
+        return FileFailure{FileFailureKind::kOther, QString()};
     }
     return calls_.write(handle_, data, size);
 }

@@ -18,11 +18,11 @@ namespace velmar::platform {
 // The reason given for a full disk.
 inline constexpr auto kDiskFullReason = "ﾃﾞｨｽｸに空きがありません";
 
-enum class FileFailureKind { NameTaken, DiskFull, Other };
+enum class FileFailureKind { kNameTaken, kDiskFull, kOther };
 
 // Why a system call on a file failed: its kind and the system's reason, in Japanese.
 struct FileFailure {
-    FileFailureKind kind = FileFailureKind::Other;
+    FileFailureKind kind = FileFailureKind::kOther;
     QString reason;
 };
 

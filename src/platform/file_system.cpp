@@ -19,15 +19,15 @@ QString nativePath(const QString& path) {
 
 }  // namespace
 
-bool FileSystem::FileExists(const QString& path) const {
+bool FileSystem::fileExists(const QString& path) const {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
 
-bool FileSystem::FolderExists(const QString& path) const {
+bool FileSystem::folderExists(const QString& path) const {
     return !path.isEmpty() && QFileInfo(path).isDir();
 }
 
-void FileSystem::CreateFolder(const QString& path) const {
+void FileSystem::createFolder(const QString& path) const {
     const FileCallResult failure =
         path.isEmpty() ? FileCallResult(FileFailure{}) : calls_->createFolder(path);
     if (failure) {
@@ -40,7 +40,7 @@ void FileSystem::CreateFolder(const QString& path) const {
     }
 }
 
-QStringList FileSystem::FileNames(const QString& folder) const {
+QStringList FileSystem::fileNames(const QString& folder) const {
     const QDir dir(folder);
     if (!dir.exists()) {
         throw Error(QStringLiteral("ﾌｫﾙﾀﾞ ") + nativePath(folder) +
@@ -56,7 +56,7 @@ QStringList FileSystem::FileNames(const QString& folder) const {
     return names;
 }
 
-TextReader FileSystem::OpenTextFileForReading(const QString& path) const {
+TextReader FileSystem::openTextFileForReading(const QString& path) const {
     QFile file(path);
     if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         raiseFileError(QStringLiteral("を開けません"), path, file.errorString());
@@ -68,31 +68,31 @@ TextReader FileSystem::OpenTextFileForReading(const QString& path) const {
     return {path, std::move(bytes)};
 }
 
-TextWriter FileSystem::OpenTextFileForWriting(const QString& path) const {
+TextWriter FileSystem::openTextFileForWriting(const QString& path) const {
     return TextWriter(path, *calls_);
 }
 
-void FileSystem::CreateEmptyTextFile(const QString& path) const {
+void FileSystem::createEmptyTextFile(const QString& path) const {
     TextWriter writer(path, *calls_);
-    writer.Close();
+    writer.close();
 }
 
-void FileSystem::DeleteFile(const QString& path) const {
+void FileSystem::deleteFile(const QString& path) const {
     QFile file(path);
     if (!file.remove() && (QFileInfo(path).isSymLink() || QFileInfo::exists(path))) {
         raiseFileError(QStringLiteral("を削除できません"), path, file.errorString());
     }
 }
 
-bool FileSystem::AddName(const QString& existing, const QString& newName) const {
+bool FileSystem::addName(const QString& existing, const QString& newName) const {
     const FileCallResult failure = calls_->linkNew(existing, newName);
-    if (failure && failure->kind != FileFailureKind::NameTaken) {
+    if (failure && failure->kind != FileFailureKind::kNameTaken) {
         raiseFileError(QStringLiteral("を作成できません"), newName, failure->reason);
     }
     return !failure;
 }
 
-QDateTime FileSystem::LastModified(const QString& path) const {
+QDateTime FileSystem::lastModified(const QString& path) const {
     const QFileInfo info(path);
     return info.exists() ? info.lastModified() : QDateTime();
 }

@@ -18,11 +18,11 @@ class TextReader {
   public:
     TextReader(QString path, QByteArray bytes);
     // True at the end of the file and before a line break (an empty first line).
-    [[nodiscard]] bool AtEndOfLine() const;
-    [[nodiscard]] bool AtEndOfStream() const;
+    [[nodiscard]] bool atEndOfLine() const;
+    [[nodiscard]] bool atEndOfStream() const;
     // The rest of the file as text. Bytes that are not code page 932 text raise Error.
-    [[nodiscard]] QString ReadAll();
-    void Close();
+    [[nodiscard]] QString readAll();
+    void close();
 
   private:
     QString path_;
@@ -31,8 +31,8 @@ class TextReader {
 };
 
 // A text file opened for writing as code page 932 text. The file on disk is replaced only
-// by Close(), in one step, so a failure never leaves it half written; a writer that goes
-// away without Close() leaves the file as it was.
+// by close(), in one step, so a failure never leaves it half written; a writer that goes
+// away without close() leaves the file as it was.
 class TextWriter {
   public:
     explicit TextWriter(const QString& path, FileCalls& calls = nativeFileCalls());
@@ -43,9 +43,9 @@ class TextWriter {
     TextWriter& operator=(TextWriter&& other) noexcept;
 
     // Text that code page 932 cannot hold raises Error; nothing of it is written.
-    void Write(const QString& text);
+    void write(const QString& text);
     // Replaces the file with what was written; raises Error when that fails.
-    void Close();
+    void close();
 
   private:
     class Impl;
@@ -60,23 +60,23 @@ class FileSystem {
     FileSystem() = default;
     explicit FileSystem(FileCalls& calls) : calls_(&calls) {}
 
-    [[nodiscard]] bool FileExists(const QString& path) const;
-    [[nodiscard]] bool FolderExists(const QString& path) const;
+    [[nodiscard]] bool fileExists(const QString& path) const;
+    [[nodiscard]] bool folderExists(const QString& path) const;
     // Creates one folder; its parent must exist and the folder must not.
-    void CreateFolder(const QString& path) const;
+    void createFolder(const QString& path) const;
     // The names of the files (not sub-folders) directly in a folder.
-    [[nodiscard]] QStringList FileNames(const QString& folder) const;
-    [[nodiscard]] TextReader OpenTextFileForReading(const QString& path) const;
-    [[nodiscard]] TextWriter OpenTextFileForWriting(const QString& path) const;
+    [[nodiscard]] QStringList fileNames(const QString& folder) const;
+    [[nodiscard]] TextReader openTextFileForReading(const QString& path) const;
+    [[nodiscard]] TextWriter openTextFileForWriting(const QString& path) const;
     // Creates an empty file, replacing one that is there.
-    void CreateEmptyTextFile(const QString& path) const;
+    void createEmptyTextFile(const QString& path) const;
     // Removes a file; a file that is not there is no failure.
-    void DeleteFile(const QString& path) const;
+    void deleteFile(const QString& path) const;
     // Gives a finished file a further name: false when that name is taken (also by another
     // process at the same moment). Other failures raise Error.
-    [[nodiscard]] bool AddName(const QString& existing, const QString& newName) const;
+    [[nodiscard]] bool addName(const QString& existing, const QString& newName) const;
     // When the file was last changed; invalid when it is not there.
-    [[nodiscard]] QDateTime LastModified(const QString& path) const;
+    [[nodiscard]] QDateTime lastModified(const QString& path) const;
     [[nodiscard]] FileCalls& calls() const { return *calls_; }
 
   private:

@@ -50,11 +50,11 @@ QString reasonFor(int number) {
 }
 
 FileCallResult failureOf(int number) {
-    FileFailureKind kind = FileFailureKind::Other;
+    FileFailureKind kind = FileFailureKind::kOther;
     if (number == EEXIST) {
-        kind = FileFailureKind::NameTaken;
+        kind = FileFailureKind::kNameTaken;
     } else if (number == ENOSPC || number == EDQUOT) {
-        kind = FileFailureKind::DiskFull;
+        kind = FileFailureKind::kDiskFull;
     }
     return FileFailure{kind, reasonFor(number)};
 }

@@ -22,15 +22,15 @@ void raiseFileError(const QString& what, const QString& path, const QString& rea
 TextReader::TextReader(QString path, QByteArray bytes)
     : path_(std::move(path)), bytes_(std::move(bytes)) {}
 
-bool TextReader::AtEndOfStream() const {
+bool TextReader::atEndOfStream() const {
     return position_ >= bytes_.size();
 }
 
-bool TextReader::AtEndOfLine() const {
-    return AtEndOfStream() || bytes_.at(position_) == '\r' || bytes_.at(position_) == '\n';
+bool TextReader::atEndOfLine() const {
+    return atEndOfStream() || bytes_.at(position_) == '\r' || bytes_.at(position_) == '\n';
 }
 
-QString TextReader::ReadAll() {
+QString TextReader::readAll() {
     const std::optional<QString> text = decodeAnsi(bytes_.mid(position_));
     if (!text) {
         raiseFileError(QStringLiteral("は Shift-JIS のﾃｷｽﾄではありません"), path_);
@@ -39,7 +39,7 @@ QString TextReader::ReadAll() {
     return *text;
 }
 
-void TextReader::Close() {
+void TextReader::close() {
     bytes_.clear();
     position_ = 0;
 }
@@ -58,7 +58,7 @@ TextWriter::~TextWriter() = default;
 TextWriter::TextWriter(TextWriter&&) noexcept = default;
 TextWriter& TextWriter::operator=(TextWriter&&) noexcept = default;
 
-void TextWriter::Write(const QString& text) {
+void TextWriter::write(const QString& text) {
     const std::optional<QByteArray> bytes = encodeAnsi(text);
     if (!bytes) {
         impl_->file.reset();
@@ -70,7 +70,7 @@ void TextWriter::Write(const QString& text) {
     impl_->file->write(*bytes);
 }
 
-void TextWriter::Close() {
+void TextWriter::close() {
     if (!impl_->file) {
         raiseFileError(QStringLiteral("に書き込めません"), impl_->path);
     }

@@ -67,7 +67,7 @@ class HiddenCopy {
                 QLatin1String(kHiddenSuffix)) {}
     ~HiddenCopy() {
         try {
-            user_data::EnsureFso().DeleteFile(path_);
+            user_data::EnsureFso().deleteFile(path_);
         } catch (const Error&) {  // NOLINT(bugprone-empty-catch): a later run removes it
         }
     }
@@ -86,14 +86,14 @@ class HiddenCopy {
 // by a running copy of the program is younger.
 void removeAbandonedCopies(const platform::FileSystem& files, const QString& folder) {
     const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
-    for (const QString& name : files.FileNames(folder)) {
+    for (const QString& name : files.fileNames(folder)) {
         const QString path = folder + platform::pathSeparator() + name;
         if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(kHiddenSuffix)) ||
-            files.LastModified(path) > abandoned) {
+            files.lastModified(path) > abandoned) {
             continue;
         }
         try {
-            files.DeleteFile(path);
+            files.deleteFile(path);
         } catch (const Error&) {  // NOLINT(bugprone-empty-catch): another copy took it
         }
     }
@@ -129,13 +129,13 @@ void saveJpeg(image_component::ImageView& ikImg, const QString& path, const QStr
 
 // Another copy of the program may create the folder between the test and the creation.
 void createFolderUnlessThere(const platform::FileSystem& files, const QString& folder) {
-    if (files.FolderExists(folder)) {
+    if (files.folderExists(folder)) {
         return;
     }
     try {
-        files.CreateFolder(folder);
+        files.createFolder(folder);
     } catch (const Error&) {
-        if (!files.FolderExists(folder)) {
+        if (!files.folderExists(folder)) {
             throw;
         }
     }
@@ -148,7 +148,7 @@ void NextBackUpNo(std::int16_t& number) {
     const platform::FileSystem& files = user_data::EnsureFso();
     createFolderUnlessThere(files, folder);
     number = 0;
-    for (const QString& name : files.FileNames(folder)) {
+    for (const QString& name : files.fileNames(folder)) {
         if (!isBackUpName(name)) {
             continue;
         }
@@ -167,12 +167,12 @@ QString publishBackUp(const QString& finished, std::int16_t number, const QStrin
     const platform::FileSystem& files = user_data::EnsureFso();
     for (std::int16_t candidate = number;; ++candidate) {
         const QString base = backUpBaseName(candidate);
-        if (files.AddName(finished, base + extension)) {
+        if (files.addName(finished, base + extension)) {
             // Another copy may have published the number as the other kind meanwhile.
-            if (!files.FileExists(base + otherExtension(extension))) {
+            if (!files.fileExists(base + otherExtension(extension))) {
                 return base + extension;
             }
-            files.DeleteFile(base + extension);
+            files.deleteFile(base + extension);
         }
         if (candidate == kHighestNumber) {
             raiseNoFreeNumber();

@@ -40,14 +40,14 @@ constexpr auto kUsage =
 
 CommandLineRequest commandLineRequest(const QString& argumentText,
                                       const platform::DirectoryLookup& lookup) {
-    CommandLineRequest request = CommandLineRequest::None;
+    CommandLineRequest request = CommandLineRequest::kNone;
     if (argumentText == QLatin1String(kHelpOption)) {
-        request = CommandLineRequest::Help;
+        request = CommandLineRequest::kHelp;
     } else if (argumentText == QLatin1String(kVersionOption)) {
-        request = CommandLineRequest::Version;
+        request = CommandLineRequest::kVersion;
     }
-    if (request != CommandLineRequest::None && lookup.hasNormalEntry(argumentText)) {
-        return CommandLineRequest::None;
+    if (request != CommandLineRequest::kNone && lookup.hasNormalEntry(argumentText)) {
+        return CommandLineRequest::kNone;
     }
     return request;
 }
@@ -62,14 +62,14 @@ QString versionText() {
 
 bool answerCommandLineRequest(const platform::Services& services) {
     switch (commandLineRequest(services.process.argumentText(), services.lookup)) {
-        case CommandLineRequest::Help:
+        case CommandLineRequest::kHelp:
             platform::writeOutput(
                 usageText(user_data::definitionFilePath(services.process.executableFilePath())));
             return true;
-        case CommandLineRequest::Version:
+        case CommandLineRequest::kVersion:
             platform::writeOutput(versionText());
             return true;
-        case CommandLineRequest::None:
+        case CommandLineRequest::kNone:
             break;
     }
     return false;

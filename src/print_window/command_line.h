@@ -7,7 +7,7 @@
 
 namespace velmar::print_window {
 
-enum class CommandLineRequest { None, Help, Version };
+enum class CommandLineRequest { kNone, kHelp, kVersion };
 
 // "--help" or "--version" when that is the whole argument text and no file of that name
 // exists (relative to the current folder); a file of that name is printed like any other.

@@ -29,10 +29,10 @@ Span between(qsizetype opening, qsizetype closing, qsizetype nameLength) {
         return {};
     }
     if (opening < 0 || closing < 0 || opening > closing) {
-        return {Found::Damaged, 0, 0};
+        return {Found::kDamaged, 0, 0};
     }
     const qsizetype start = opening + nameLength + 2;
-    return {Found::Present, start, std::max<qsizetype>(0, closing - start)};
+    return {Found::kPresent, start, std::max<qsizetype>(0, closing - start)};
 }
 
 Span between(QStringView source, const QString& name) {
@@ -68,12 +68,12 @@ qsizetype indentationStart(QStringView source, qsizetype begin, qsizetype end) {
 
 // A group's text within what lies between its tags.
 Span framed(QStringView source, const Span& span) {
-    if (span.found != Found::Present) {
+    if (span.found != Found::kPresent) {
         return span;
     }
     const qsizetype end = span.start + span.length;
     const qsizetype begin = afterLineEnd(source, span.start, end);
-    return {Found::Present, begin, indentationStart(source, begin, end) - begin};
+    return {Found::kPresent, begin, indentationStart(source, begin, end) - begin};
 }
 
 }  // namespace
@@ -162,10 +162,10 @@ Edit editBetween(const QString& before, const QString& after) {
 
 // What a key reads as: the default, a damaged-file message for its group or for itself,
 // or a text at a place in the document.
-enum class Outcome { Default, DamagedGroup, DamagedKey, Text };
+enum class Outcome { kDefault, kDamagedGroup, kDamagedKey, kText };
 
 struct Read {
-    Outcome outcome = Outcome::Default;
+    Outcome outcome = Outcome::kDefault;
     qsizetype start = 0;  // in the document
     QStringView text;
 };
@@ -180,27 +180,27 @@ struct Group {
 };
 
 Read readKey(const Group& group, const QString& key) {
-    if (group.span.found == Found::Damaged) {
-        return {Outcome::DamagedGroup, 0, {}};
+    if (group.span.found == Found::kDamaged) {
+        return {Outcome::kDamagedGroup, 0, {}};
     }
-    if (group.span.found == Found::Absent) {
+    if (group.span.found == Found::kAbsent) {
         return {};
     }
     const QStringView groupText = group.text;
     const Span value = group.tags.value(key);
-    if (value.found == Found::Damaged) {
-        return {Outcome::DamagedKey, 0, {}};
+    if (value.found == Found::kDamaged) {
+        return {Outcome::kDamagedKey, 0, {}};
     }
-    if (value.found == Found::Absent || value.length == 0) {
+    if (value.found == Found::kAbsent || value.length == 0) {
         return {};
     }
-    return {Outcome::Text, group.span.start + value.start,
+    return {Outcome::kText, group.span.start + value.start,
             groupText.sliced(value.start, value.length)};
 }
 
 bool readsAsSet(const Read& read, const QString& text) {
-    return text.isEmpty() ? read.outcome == Outcome::Default
-                          : read.outcome == Outcome::Text && read.text == text;
+    return text.isEmpty() ? read.outcome == Outcome::kDefault
+                          : read.outcome == Outcome::kText && read.text == text;
 }
 
 // A text that holds a changed key, tags and all, as set: a group or a value that
@@ -208,7 +208,7 @@ bool readsAsSet(const Read& read, const QString& text) {
 bool holdsAChange(QStringView text, const Changes& changes) {
     for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
         const Span value = valueSpan(text, change.key().second);
-        if (value.found == Found::Present && text.sliced(value.start, value.length) == *change) {
+        if (value.found == Found::kPresent && text.sliced(value.start, value.length) == *change) {
             return true;
         }
     }
@@ -220,7 +220,7 @@ bool readsAlike(const Read& before, const Read& after, const Edit& edit, const C
     if (before.outcome != after.outcome) {
         return false;
     }
-    if (before.outcome != Outcome::Text || before.text == after.text) {
+    if (before.outcome != Outcome::kText || before.text == after.text) {
         return true;
     }
     const qsizetype headLength = edit.start - before.start;
@@ -249,7 +249,7 @@ bool removesOnlyChangedValues(const QString& before, const Edit& edit, const Cha
     for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
         const Read old =
             readKey(Group(before, groupSpan(before, change.key().first)), change.key().second);
-        if (old.outcome == Outcome::Text && old.start <= edit.start &&
+        if (old.outcome == Outcome::kText && old.start <= edit.start &&
             edit.beforeEnd <= old.start + old.text.size()) {
             return true;
         }
@@ -275,7 +275,7 @@ bool keepsOtherReads(const QString& before, const QString& after, const Changes&
     for (const QString& name : std::as_const(groups)) {
         const Group old(before, was.group(name));
         const Group now(after, is.group(name));
-        if ((old.span.found == Found::Damaged) != (now.span.found == Found::Damaged)) {
+        if ((old.span.found == Found::kDamaged) != (now.span.found == Found::kDamaged)) {
             return false;  // every key of the group would read otherwise
         }
         QSet<QString> keys = old.tags.names() + now.tags.names();

@@ -11,11 +11,11 @@
 
 namespace velmar::settings_store::reads {
 
-enum class Found { Absent, Damaged, Present };
+enum class Found { kAbsent, kDamaged, kPresent };
 
 // Where a read finds its text: source.mid(start, length) when present.
 struct Span {
-    Found found = Found::Absent;
+    Found found = Found::kAbsent;
     qsizetype start = 0;
     qsizetype length = 0;
 };

@@ -45,16 +45,16 @@ void SettingsDocument::GetTxt(const QString& sFL, bool& bOk) {
     sTxtFl_ = resolvedPath(sFL);
     try {
         const platform::FileSystem& files = fileSystem_();
-        if (files.FileExists(sTxtFl_)) {
-            platform::TextReader reader = files.OpenTextFileForReading(sTxtFl_);
+        if (files.fileExists(sTxtFl_)) {
+            platform::TextReader reader = files.openTextFileForReading(sTxtFl_);
             // Only a file without any content counts as empty; one that starts with a
             // line break is read whole, so that saving never drops what it holds.
-            if (!reader.AtEndOfStream()) {
-                sTxt_ = reader.ReadAll();
+            if (!reader.atEndOfStream()) {
+                sTxt_ = reader.readAll();
             }
-            reader.Close();
+            reader.close();
         } else {
-            files.CreateEmptyTextFile(sTxtFl_);
+            files.createEmptyTextFile(sTxtFl_);
         }
         if (sTxt_.isEmpty()) {
             sTxt_ = MakeTag(TagShape::kDocument, kRoot, Variant::fromText(kCrLf));
@@ -114,9 +114,9 @@ void SettingsDocument::SetTxt(bool& bOk) {
         return;
     }
     try {
-        platform::TextWriter writer = fileSystem_().OpenTextFileForWriting(sTxtFl_);
-        writer.Write(sTxt_);
-        writer.Close();
+        platform::TextWriter writer = fileSystem_().openTextFileForWriting(sTxtFl_);
+        writer.write(sTxt_);
+        writer.close();
         bOk = true;
         loaded_ = sTxt_;
         changes_.clear();
@@ -151,7 +151,7 @@ void SettingsDocument::SetGtx() {
     // The group's text goes back where reading took it from; its tags, the rest of the
     // opening tag's line and the closing tag's indentation stay as they are.
     const reads::Span group = reads::groupSpan(sTxt_, sCurGp_);
-    if (group.found == reads::Found::Present) {
+    if (group.found == reads::Found::kPresent) {
         sTxt_ = sTxt_.left(group.start) + sGtx_ + sTxt_.mid(group.start + group.length);
         return;
     }
@@ -191,10 +191,10 @@ QString SettingsDocument::GetTag(TagSource source, const QString& name) {
     const QString& text = inDocument ? sTxt_ : sGtx_;
     const reads::Span span =
         inDocument ? reads::groupSpan(text, name) : reads::valueSpan(text, name);
-    if (span.found == reads::Found::Damaged) {
+    if (span.found == reads::Found::kDamaged) {
         reportDamaged(name);
     }
-    return span.found == reads::Found::Present ? text.mid(span.start, span.length) : QString();
+    return span.found == reads::Found::kPresent ? text.mid(span.start, span.length) : QString();
 }
 
 QString SettingsDocument::MakeTag(TagShape shape, const QString& name, const Variant& value) {

@@ -102,7 +102,7 @@ void W_ExpFd(const ShellContext& context, const std::function<platform::FileSyst
         context.desktop.open(sFld, context.ownerWindow);
         return;
     }
-    if (fso().FolderExists(sFld)) {
+    if (fso().folderExists(sFld)) {
         context.desktop.explore(sFld, context.ownerWindow);
     }
 }

@@ -60,7 +60,7 @@ void yIni::W_UserData(std::int32_t nWhnd) {
     const QString defaultFolder = toolFolder(platform::kFolderAppData);
     const QString definition = readDefinition(definitionFilePath(executable), defaultFolder);
     usr().sUserDataFolder = chooseFolder(definition, programFolder, defaultFolder);
-    if (!files.FolderExists(usr().sUserDataFolder)) {
+    if (!files.folderExists(usr().sUserDataFolder)) {
         F_CreateFld(usr().sUserDataFolder);
     }
 }
@@ -90,18 +90,18 @@ void yIni::recordExecutablePath(const QString& executableFilePath) {
 // file is missing or its first line is empty.
 QString yIni::readDefinition(const QString& definitionFile, const QString& defaultFolder) {
     const platform::FileSystem& files = EnsureFso();
-    if (!files.FileExists(definitionFile)) {
+    if (!files.fileExists(definitionFile)) {
         services_.messages.show(definitionMissingMessage(definitionFile, defaultFolder));
         return QLatin1String(kDefaultDefinition);
     }
     QString definition = QLatin1String(kDefaultDefinition);
-    platform::TextReader reader = files.OpenTextFileForReading(definitionFile);
-    if (reader.AtEndOfLine()) {
+    platform::TextReader reader = files.openTextFileForReading(definitionFile);
+    if (reader.atEndOfLine()) {
         services_.messages.show(definitionEmptyMessage(defaultFolder));
     } else {
-        definition = reader.ReadAll();
+        definition = reader.readAll();
     }
-    reader.Close();
+    reader.close();
     return definition;
 }
 
@@ -123,7 +123,7 @@ QString yIni::chooseFolder(const QString& definition, const QString& programFold
         return defaultFolder;
     }
     const QString folder = platform::pathInFileSystemCase(definition);
-    if (EnsureFso().FolderExists(folder)) {
+    if (EnsureFso().folderExists(folder)) {
         return withTrailingSeparator(folder);
     }
     services_.messages.show(folderMissingMessage(folder, defaultFolder));
@@ -148,8 +148,8 @@ void yIni::F_ChkSb(const QString& sPh, const QStringList& Ary) const {
     }
     for (const QString& name : Ary) {
         const QString path = sPh + name;
-        if (!files.FolderExists(path)) {
-            files.CreateFolder(path);
+        if (!files.folderExists(path)) {
+            files.createFolder(path);
         }
     }
 }
@@ -159,7 +159,7 @@ void yIni::F_ChkSb(const QString& sPh, const QStringList& Ary) const {
 // created.
 void yIni::F_CreateFld(const QString& sFd) const {
     const platform::FileSystem& files = EnsureFso();
-    if (files.FolderExists(sFd)) {
+    if (files.folderExists(sFd)) {
         return;
     }
     const QChar separator = platform::pathSeparator();
@@ -172,8 +172,8 @@ void yIni::F_CreateFld(const QString& sFd) const {
             continue;
         }
         try {
-            if (!files.FolderExists(part)) {
-                files.CreateFolder(part);
+            if (!files.folderExists(part)) {
+                files.createFolder(part);
             }
         } catch (const std::exception&) {
             // A level that cannot be made is left; the deeper levels are still tried.

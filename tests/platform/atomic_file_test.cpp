@@ -19,7 +19,7 @@ class FaultyFileCalls final : public FileCalls {
   public:
     std::string failing;  // "createNew", "write", "sync", "close", "replace", "linkNew"
     int failingWrite = 1;
-    FileFailureKind kind = FileFailureKind::DiskFull;
+    FileFailureKind kind = FileFailureKind::kDiskFull;
 
     FileCallResult createNew(const QString& path, Handle& handle) override {
         return fault("createNew") ? failure() : native().createNew(path, handle);
@@ -55,7 +55,7 @@ class FaultyFileCalls final : public FileCalls {
     static FileCalls& native() { return nativeFileCalls(); }
     [[nodiscard]] bool fault(const char* call) const { return failing == call; }
     [[nodiscard]] FileFailure failure() const {
-        return FileFailure{kind, kind == FileFailureKind::DiskFull
+        return FileFailure{kind, kind == FileFailureKind::kDiskFull
                                      ? QString::fromUtf8(kDiskFullReason)
                                      : QStringLiteral("ｱｸｾｽが拒否されました")};
     }
@@ -133,9 +133,9 @@ TEST_F(WholeFile, StreamingDeviceFailureIsRaisedAndNothingReplaced) {
 
 TEST_F(WholeFile, TextFilesOfTheFileSystemGoThroughItsCalls) {
     calls.failing = "sync";
-    TextWriter writer = FileSystem(calls).OpenTextFileForWriting(path);
-    writer.Write(QStringLiteral("設定"));
-    EXPECT_THROW(writer.Close(), Error);
+    TextWriter writer = FileSystem(calls).openTextFileForWriting(path);
+    writer.write(QStringLiteral("設定"));
+    EXPECT_THROW(writer.close(), Error);
     EXPECT_EQ(contentOf(path), QByteArray("old bytes"));
 }
 

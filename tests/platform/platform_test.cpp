@@ -171,15 +171,15 @@ TEST_P(TextWriterReplacement, ReplacesTheFileOnlyOnClose) {
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
     };
     {
-        TextWriter writer = FileSystem().OpenTextFileForWriting(path);
-        writer.Write(GetParam().text);
+        TextWriter writer = FileSystem().openTextFileForWriting(path);
+        writer.write(GetParam().text);
         if (GetParam().unencodable != nullptr) {
-            EXPECT_THROW(writer.Write(QString::fromUtf8(GetParam().unencodable)), Error);
+            EXPECT_THROW(writer.write(QString::fromUtf8(GetParam().unencodable)), Error);
         }
         EXPECT_EQ(contents(), QByteArray("old\r\n"));
         if (GetParam().close) {
             try {
-                writer.Close();
+                writer.close();
             } catch (const Error&) {  // refusing to replace is right after a failed Write
                 EXPECT_NE(GetParam().unencodable, nullptr);
             }
@@ -212,9 +212,9 @@ TEST_P(TextReaderStart, TellsAnEmptyFirstLine) {
     const test::TempHome home;
     const QString path = home.filePath(QStringLiteral("UserData.ini"));
     test::writeFile(path, GetParam().bytes);
-    const TextReader reader = FileSystem().OpenTextFileForReading(path);
-    EXPECT_EQ(reader.AtEndOfLine(), GetParam().atEndOfLine);
-    EXPECT_EQ(reader.AtEndOfStream(), GetParam().atEndOfStream);
+    const TextReader reader = FileSystem().openTextFileForReading(path);
+    EXPECT_EQ(reader.atEndOfLine(), GetParam().atEndOfLine);
+    EXPECT_EQ(reader.atEndOfStream(), GetParam().atEndOfStream);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -227,18 +227,18 @@ TEST(TextReader, RefusesBytesThatAreNotShiftJis) {
     const test::TempHome home;
     const QString bad = home.filePath(QStringLiteral("bad.ini"));
     test::writeFile(bad, "ab\xff\r\n");
-    TextReader reader = FileSystem().OpenTextFileForReading(bad);
-    EXPECT_THROW(reader.ReadAll(), Error);
+    TextReader reader = FileSystem().openTextFileForReading(bad);
+    EXPECT_THROW(reader.readAll(), Error);
 }
 
 TEST(FileSystemFolders, CreateFolderNeedsAParentAndNoEntry) {
     const test::TempHome home;
     const FileSystem files;
     const QString made = home.filePath(QStringLiteral("made"));
-    files.CreateFolder(made);
-    EXPECT_TRUE(files.FolderExists(made));
-    EXPECT_THROW(files.CreateFolder(made), Error);
-    EXPECT_THROW(files.CreateFolder(home.filePath(QStringLiteral("none/sub"))), Error);
+    files.createFolder(made);
+    EXPECT_TRUE(files.folderExists(made));
+    EXPECT_THROW(files.createFolder(made), Error);
+    EXPECT_THROW(files.createFolder(home.filePath(QStringLiteral("none/sub"))), Error);
     EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("none"))));
 }
 
@@ -247,7 +247,7 @@ TEST(FileSystemFolders, FileNamesListsFilesOnly) {
     test::writeFile(home.filePath(QStringLiteral("b.jpg")), "x");
     test::writeFile(home.filePath(QStringLiteral("a.ini")), "x");
     test::writeFile(home.filePath(QStringLiteral("folder/inner.jpg")), "x");
-    QStringList names = FileSystem().FileNames(home.path());
+    QStringList names = FileSystem().fileNames(home.path());
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("a.ini"), QStringLiteral("b.jpg")}));
 }

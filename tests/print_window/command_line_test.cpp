@@ -46,20 +46,20 @@ TEST_P(CommandLine, AsksOnlyWithTheWholeOptionAndNoFileOfThatName) {
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, CommandLine,
-    testing::Values(Request{"Help", "--help", nullptr, CommandLineRequest::Help},
-                    Request{"Version", "--version", nullptr, CommandLineRequest::Version},
-                    Request{"HelpFileExists", "--help", "--help", CommandLineRequest::None},
+    testing::Values(Request{"Help", "--help", nullptr, CommandLineRequest::kHelp},
+                    Request{"Version", "--version", nullptr, CommandLineRequest::kVersion},
+                    Request{"HelpFileExists", "--help", "--help", CommandLineRequest::kNone},
                     Request{"VersionFileExists", "--version", "--version",
-                            CommandLineRequest::None},
-                    Request{"OtherFileExists", "--help", "--version", CommandLineRequest::Help},
-                    Request{"NoArgument", "", nullptr, CommandLineRequest::None},
-                    Request{"ShortOption", "-h", nullptr, CommandLineRequest::None},
-                    Request{"Capitals", "--HELP", nullptr, CommandLineRequest::None},
-                    Request{"LeadingBlank", " --help", nullptr, CommandLineRequest::None},
-                    Request{"TrailingBlank", "--version ", nullptr, CommandLineRequest::None},
-                    Request{"Quoted", "\"--help\"", nullptr, CommandLineRequest::None},
-                    Request{"BothOptions", "--help --version", nullptr, CommandLineRequest::None},
-                    Request{"OptionThenPath", "--help a.png", nullptr, CommandLineRequest::None}),
+                            CommandLineRequest::kNone},
+                    Request{"OtherFileExists", "--help", "--version", CommandLineRequest::kHelp},
+                    Request{"NoArgument", "", nullptr, CommandLineRequest::kNone},
+                    Request{"ShortOption", "-h", nullptr, CommandLineRequest::kNone},
+                    Request{"Capitals", "--HELP", nullptr, CommandLineRequest::kNone},
+                    Request{"LeadingBlank", " --help", nullptr, CommandLineRequest::kNone},
+                    Request{"TrailingBlank", "--version ", nullptr, CommandLineRequest::kNone},
+                    Request{"Quoted", "\"--help\"", nullptr, CommandLineRequest::kNone},
+                    Request{"BothOptions", "--help --version", nullptr, CommandLineRequest::kNone},
+                    Request{"OptionThenPath", "--help a.png", nullptr, CommandLineRequest::kNone}),
     [](const testing::TestParamInfo<Request>& info) { return info.param.name; });
 
 TEST(UsageText, NamesTheFolderDefinitionOfThisCopy) {
