@@ -22,12 +22,8 @@ constexpr auto kHiddenPrefix = ".backup-";
 constexpr auto kHiddenSuffix = ".tmp";
 constexpr qint64 kAbandonedAfterSeconds = 30 * 60;
 
-QString backUpFolder() {
-    return user_data::usr().sUserDataFolder + QLatin1String(kBackUpFolder);
-}
-
-[[noreturn]] void raiseNoFreeNumber() {
-    throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ用ﾌｫﾙﾀﾞ ") + backUpFolder() +
+[[noreturn]] void raiseNoFreeNumber(const QString& folder) {
+    throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ用ﾌｫﾙﾀﾞ ") + folder +
                 QStringLiteral(" には空いている番号がありません (最大 %1)").arg(kHighestNumber));
 }
 
@@ -38,17 +34,17 @@ bool isBackUpName(const QString& name) {
 
 // The backup number as a 16-bit value, rounded half to even. A number that does not fit
 // leaves no number after it.
-std::int16_t roundedNumber(double value) {
+std::int16_t roundedNumber(double value, const QString& folder) {
     try {
         return toInt16(value);
     } catch (const Error&) {
-        raiseNoFreeNumber();
+        raiseNoFreeNumber(folder);
     }
 }
 
 // The folder, a separator and the number with at least four digits.
-QString backUpBaseName(std::int16_t number) {
-    return backUpFolder() + platform::pathSeparator() +
+QString backUpBaseName(const QString& folder, std::int16_t number) {
+    return folder + platform::pathSeparator() +
            QStringLiteral("%1").arg(number, 4, 10, QLatin1Char('0'));
 }
 
@@ -61,13 +57,14 @@ QString otherExtension(const QString& extension) {
 // object, whether or not it was published under a number.
 class HiddenCopy {
   public:
-    HiddenCopy()
-        : path_(backUpFolder() + platform::pathSeparator() + QLatin1String(kHiddenPrefix) +
+    HiddenCopy(const platform::FileSystem& files, const QString& folder)
+        : files_(files),
+          path_(folder + platform::pathSeparator() + QLatin1String(kHiddenPrefix) +
                 QString::number(QRandomGenerator::global()->generate64(), 16) +
                 QLatin1String(kHiddenSuffix)) {}
     ~HiddenCopy() {
         try {
-            user_data::EnsureFso().deleteFile(path_);
+            files_.deleteFile(path_);
         } catch (const Error&) {  // NOLINT(bugprone-empty-catch): a later run removes it
         }
     }
@@ -79,6 +76,7 @@ class HiddenCopy {
     [[nodiscard]] const QString& path() const { return path_; }
 
   private:
+    const platform::FileSystem& files_;
     QString path_;
 };
 
@@ -113,7 +111,9 @@ void saveBitmap(image_component::ImageView& ikImg, const QString& path, const QS
     saveOrRaise(ikImg, image_component::kFormatBitmap, name);
 }
 
-// 24-bit colour and 8-bit grey images are made 24-bit colour before the JPEG save.
+// 24-bit colour and 8-bit grey images are made 24-bit colour before the JPEG save. The
+// depth is asked twice, before and after the grey flag, as the component's callers always
+// have: the second answer alone decides the 24-bit case.
 void saveJpeg(image_component::ImageView& ikImg, const QString& path, const QString& name) {
     ikImg.PrepareImage();
     const std::int16_t depth = ikImg.BitDepth();
@@ -143,30 +143,32 @@ void createFolderUnlessThere(const platform::FileSystem& files, const QString& f
 
 }  // namespace
 
-void NextBackUpNo(std::int16_t& number) {
-    const QString folder = backUpFolder();
-    const platform::FileSystem& files = user_data::EnsureFso();
+QString backUpFolder() {
+    return user_data::usr().sUserDataFolder + QLatin1String(kBackUpFolder);
+}
+
+std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& folder) {
     createFolderUnlessThere(files, folder);
-    number = 0;
+    std::int16_t number = 0;
     for (const QString& name : files.fileNames(folder)) {
         if (!isBackUpName(name)) {
             continue;
         }
         const double value = settings_store::readNumber(QStringView(name).chopped(4));
         if (value > number) {
-            number = roundedNumber(value);
+            number = roundedNumber(value, folder);
         }
     }
     if (number == kHighestNumber) {
-        raiseNoFreeNumber();
+        raiseNoFreeNumber(folder);
     }
-    ++number;
+    return static_cast<std::int16_t>(number + 1);
 }
 
-QString publishBackUp(const QString& finished, std::int16_t number, const QString& extension) {
-    const platform::FileSystem& files = user_data::EnsureFso();
+QString publishBackUp(const platform::FileSystem& files, const QString& folder,
+                      const QString& finished, std::int16_t number, const QString& extension) {
     for (std::int16_t candidate = number;; ++candidate) {
-        const QString base = backUpBaseName(candidate);
+        const QString base = backUpBaseName(folder, candidate);
         if (files.addName(finished, base + extension)) {
             // Another copy may have published the number as the other kind meanwhile.
             if (!files.fileExists(base + otherExtension(extension))) {
@@ -175,7 +177,7 @@ QString publishBackUp(const QString& finished, std::int16_t number, const QStrin
             files.deleteFile(base + extension);
         }
         if (candidate == kHighestNumber) {
-            raiseNoFreeNumber();
+            raiseNoFreeNumber(folder);
         }
     }
 }
@@ -187,20 +189,21 @@ void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
     if (ikImg.ImageHandle() == 0) {
         return;
     }
-    std::int16_t number = 0;
-    NextBackUpNo(number);
-    removeAbandonedCopies(user_data::EnsureFso(), backUpFolder());
+    const platform::FileSystem& files = user_data::EnsureFso();
+    const QString folder = backUpFolder();
+    const std::int16_t planned = NextBackUpNo(files, folder);
+    removeAbandonedCopies(files, folder);
     const bool bitmap = nBackUpMode == kBitmapBackUp;
     const QString extension = QLatin1String(bitmap ? kBitmapExtension : kJpegExtension);
-    const QString name = backUpBaseName(number) + extension;
-    const HiddenCopy copy;
+    const QString name = backUpBaseName(folder, planned) + extension;
+    const HiddenCopy copy(files, folder);
     if (bitmap) {
         saveBitmap(ikImg, copy.path(), name);
     } else {
         saveJpeg(ikImg, copy.path(), name);
     }
-    NextBackUpNo(number);
-    static_cast<void>(publishBackUp(copy.path(), number, extension));
+    static_cast<void>(
+        publishBackUp(files, folder, copy.path(), NextBackUpNo(files, folder), extension));
 }
 
 }  // namespace velmar::print_window

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "image_component/image_component.h"
+#include "platform/platform.h"
 
 #include <QString>
 
@@ -17,16 +18,20 @@ inline constexpr std::int16_t kJpegBackUp = 2;
 inline constexpr auto kBackUpFolder = "Temp";
 inline constexpr std::int32_t kBackUpJpegQuality = 85;
 
+// The backup folder: "Temp" in the user-data folder.
+[[nodiscard]] QString backUpFolder();
+
 // The next backup number: one more than the highest leading number among the folder's
 // "*.jpg" and "*.bmp" files (endings compared case-sensitively; gaps are not reused).
 // Creates the folder when it is missing. Raises Error when no number is left.
-void NextBackUpNo(std::int16_t& number);
+[[nodiscard]] std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& folder);
 
 // Gives the finished file a further name: the backup name of number or of the first
 // number after it that no file of either kind has. The name is taken by an operation that
 // fails when it exists, so no other running copy of the program can get or overwrite it.
 // Returns the backup's path; raises Error when no number is left.
-[[nodiscard]] QString publishBackUp(const QString& finished, std::int16_t number,
+[[nodiscard]] QString publishBackUp(const platform::FileSystem& files, const QString& folder,
+                                    const QString& finished, std::int16_t number,
                                     const QString& extension);
 
 // Saves the loaded image as the next numbered backup: a bitmap in mode 1, a JPEG of

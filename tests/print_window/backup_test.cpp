@@ -31,7 +31,7 @@ class BackUp : public testing::Test {
     }
     ~BackUp() override { user_data::resetUsr(); }
 
-    [[nodiscard]] QString backUpFolder() const {
+    [[nodiscard]] static QString backUpFolder() {
         return user_data::usr().sUserDataFolder + QStringLiteral("Temp");
     }
     [[nodiscard]] QString backUpFile(const char* name) const {
@@ -45,13 +45,14 @@ class BackUp : public testing::Test {
     [[nodiscard]] QStringList backUpFiles() const {
         return QDir(backUpFolder()).entryList(QDir::Files, QDir::Name);
     }
-    [[nodiscard]] static std::int16_t next() {
-        std::int16_t number = -5;
-        NextBackUpNo(number);
-        return number;
+    [[nodiscard]] std::int16_t next() const { return NextBackUpNo(files, backUpFolder()); }
+    [[nodiscard]] QString publish(const QString& finished, std::int16_t number,
+                                  const QString& extension) const {
+        return publishBackUp(files, backUpFolder(), finished, number, extension);
     }
 
     test::TempHome home;
+    platform::FileSystem files;
 };
 
 struct Folder {
@@ -137,7 +138,7 @@ TEST_P(Publish, TakesTheFirstNumberNoFileOfEitherKindHas) {
     const QString finished = home.filePath(QStringLiteral("finished"));
     test::writeFile(finished, "finished copy");
     const QString published =
-        publishBackUp(finished, GetParam().from, QString::fromUtf8(GetParam().extension));
+        publish(finished, GetParam().from, QString::fromUtf8(GetParam().extension));
     EXPECT_EQ(published, backUpFile(GetParam().claimed));
     EXPECT_EQ(QFileInfo(published).size(), 13);
     for (const char* taken : GetParam().taken) {
@@ -159,7 +160,7 @@ TEST_F(BackUp, NoFreeNameAfterTheLastNumberIsAnError) {
     putFiles({"32767.jpg"});
     const QString finished = home.filePath(QStringLiteral("finished"));
     test::writeFile(finished, "finished copy");
-    EXPECT_THROW(static_cast<void>(publishBackUp(finished, 32767, QStringLiteral(".jpg"))), Error);
+    EXPECT_THROW(static_cast<void>(publish(finished, 32767, QStringLiteral(".jpg"))), Error);
     EXPECT_EQ(backUpFiles(), QStringList{QStringLiteral("32767.jpg")});
 }
 
