@@ -11,14 +11,6 @@
 
 namespace velmar::platform {
 
-namespace {
-
-QString nativePath(const QString& path) {
-    return QDir::toNativeSeparators(path);
-}
-
-}  // namespace
-
 bool FileSystem::fileExists(const QString& path) const {
     return !path.isEmpty() && QFileInfo(path).isFile();
 }
@@ -31,20 +23,14 @@ void FileSystem::createFolder(const QString& path) const {
     const FileCallResult failure =
         path.isEmpty() ? FileCallResult(FileFailure{}) : calls_->createFolder(path);
     if (failure) {
-        QString text =
-            QStringLiteral("ﾌｫﾙﾀﾞ ") + nativePath(path) + QStringLiteral(" を作成できません");
-        if (!failure->reason.isEmpty()) {
-            text += QLatin1Char('\r') + failure->reason;
-        }
-        throw Error(text);
+        raiseFolderError(QStringLiteral("を作成できません"), path, failure->reason);
     }
 }
 
 QStringList FileSystem::fileNames(const QString& folder) const {
     const QDir dir(folder);
     if (!dir.exists()) {
-        throw Error(QStringLiteral("ﾌｫﾙﾀﾞ ") + nativePath(folder) +
-                    QStringLiteral(" が見つかりません"));
+        raiseFolderError(QStringLiteral("が見つかりません"), folder);
     }
     // One unsorted pass, names only: a folder of many thousand files costs no sorting.
     QStringList names;

@@ -10,15 +10,6 @@
 
 namespace velmar::platform {
 
-void raiseFileError(const QString& what, const QString& path, const QString& reason) {
-    QString text =
-        QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(path) + QLatin1Char(' ') + what;
-    if (!reason.isEmpty()) {
-        text += QLatin1Char('\r') + reason;
-    }
-    throw Error(text);
-}
-
 TextReader::TextReader(QString path, QByteArray bytes)
     : path_(std::move(path)), bytes_(std::move(bytes)) {}
 
