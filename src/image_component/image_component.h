@@ -45,7 +45,9 @@ class ImageFile {
 
 // Printing on the printer chosen in the printer-settings file or in a dialog.
 // Lengths are tenths of a millimetre; (0, 0) of DrawImage is the top-left corner of the
-// printable area.
+// printable area. Surfaces and images are passed by handle (DeviceContext, ImageHandle),
+// and the mode, flag and extra arguments exist for the callers' fixed call sequence: the
+// Qt implementation ignores the ones it has no use for.
 class ImagePrinter {
   public:
     virtual ~ImagePrinter() = default;

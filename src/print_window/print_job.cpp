@@ -85,6 +85,9 @@ Extent printableExtent(ImagePrinter& printer) {
     return Extent{subtractChecked(right, left), subtractChecked(bottom, top)};
 }
 
+// The component's printer is driven by a fixed sequence of calls: name, begin document and
+// page, ask the page's surface handle, draw, end page and document, close. Its results are
+// not examined (a failure raises instead), and -1, -1 leave the source size to the image.
 void printPage(ImageView& ikImg, ImagePrinter& printer, Extent physical) {
     printer.DocumentName(QString::fromLatin1(kDocumentName));
     printer.BeginDocument();

@@ -61,6 +61,7 @@ void SettingsDocument::GetTxt(const QString& sFL, bool& bOk) {
         }
         bOk = true;
     } catch (const std::exception&) {
+        // Loading traps every failure and reports it through bOk alone.
         bOk = false;
     }
     loaded_ = sTxt_;
@@ -96,7 +97,8 @@ Variant SettingsDocument::vGtVal(const QString& sKy, const Variant& vDef) {
                 result = Variant::fromDate(*date);
             }
         } catch (const std::exception&) {
-            // A date that cannot be read leaves the default.
+            // Reading a date ignores every error: a date that cannot be read leaves the
+            // default.
         }
         return result;
     }
@@ -121,6 +123,7 @@ void SettingsDocument::SetTxt(bool& bOk) {
         loaded_ = sTxt_;
         changes_.clear();
     } catch (const std::exception& error) {
+        // Saving traps every failure and reports it through bOk; the text says why.
         saveFailure_ = QString::fromStdString(error.what());
         bOk = false;
     }

@@ -176,7 +176,8 @@ void yIni::F_CreateFld(const QString& sFd) const {
                 files.createFolder(part);
             }
         } catch (const std::exception&) {
-            // A level that cannot be made is left; the deeper levels are still tried.
+            // Every failure of a level is ignored, whatever raised it: the level is left
+            // and the deeper levels are still tried.
         }
     }
 }
