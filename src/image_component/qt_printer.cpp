@@ -127,6 +127,15 @@ class PartFile {
     bool published_ = false;
 };
 
+
+// Says where a PDF went: always on standard error, and in a desktop notification where
+// the desktop shows them, since a program started from the file manager has no terminal.
+void announcePdf(const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    platform::writeDiagnostic(QStringLiteral("PDF に印刷しました: %1").arg(shown));
+    platform::notifyDesktop(QStringLiteral("PDF に印刷しました"), shown);
+}
+
 }  // namespace
 
 TenthsRect printableTenths(const PageGeometry& page) {
@@ -382,8 +391,7 @@ void QtImagePrinter::render(const std::vector<Page>& pages) {
     };
     if (printsToPdf_) {
         const QString path = publishNewPdf(pdfFolder_, documentName_, write);
-        platform::writeDiagnostic(
-            QStringLiteral("PDF に印刷しました: %1").arg(QDir::toNativeSeparators(path)));
+        announcePdf(path);
         return;
     }
     submitPdf(queueJob(), write);
