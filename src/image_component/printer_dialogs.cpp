@@ -87,9 +87,8 @@ class PrinterDialog final : public QDialog {
         setWindowTitle(title);
         auto* layout = new QVBoxLayout(this);  // owned by the dialog, as every widget here
         if (!shown.missingPrinter.isEmpty()) {
-            auto* notice = new QLabel(QStringLiteral("保存されているﾌﾟﾘﾝﾀ %1 が見つかりません。\n"
-                                                     "使うﾌﾟﾘﾝﾀを選んでください。")
-                                          .arg(shown.missingPrinter),
+            auto* notice = new QLabel(missingPrinterText(shown.missingPrinter) + QLatin1Char('\n') +
+                                          QStringLiteral("使うﾌﾟﾘﾝﾀを選んでください。"),
                                       this);
             notice->setObjectName(QStringLiteral("missingPrinter"));
             layout->addWidget(notice);
@@ -255,6 +254,10 @@ QStringList offeredPrinters() {
     }
     printers << pdfPrinterName();
     return printers;
+}
+
+QString missingPrinterText(const QString& printer) {
+    return QStringLiteral("保存されているﾌﾟﾘﾝﾀ %1 が見つかりません。").arg(printer);
 }
 
 ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder) {

@@ -47,6 +47,9 @@ struct ShownChoice {
 };
 [[nodiscard]] ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder);
 
+// What the dialog says about a saved printer that is gone.
+[[nodiscard]] QString missingPrinterText(const QString& printer);
+
 // The settings to save for a confirmed choice; keys the dialog does not show (the PDF
 // printer's output folder) stay as they were.
 [[nodiscard]] PrinterSettings settingsFor(const PrinterChoice& choice, PrinterSettings saved);

@@ -337,13 +337,16 @@ void QtImagePrinter::configureNative(const QString& printerName, const PrinterSe
 }
 
 bool QtImagePrinter::runDialog(PrinterDialogKind kind, const QString& title) {
+    const PrinterSettings saved = readPrinterSettings(settingsFile_);
+    const ShownChoice shown = shownChoice(saved, pdfOutputFolder(settingsFile_, saved));
     if (platform::isHeadless()) {
+        if (!shown.missingPrinter.isEmpty()) {
+            platform::writeDiagnostic(missingPrinterText(shown.missingPrinter));
+        }
         platform::writeDiagnostic(
             QStringLiteral("no display: the dialog \"%1\" counts as cancelled").arg(title));
         return false;
     }
-    const PrinterSettings saved = readPrinterSettings(settingsFile_);
-    const ShownChoice shown = shownChoice(saved, pdfOutputFolder(settingsFile_, saved));
     const std::optional<PrinterChoice> chosen = askPrinter(kind, title, shown, dialogParent_);
     if (!chosen) {
         return false;

@@ -195,6 +195,22 @@ class FreedesktopShell final : public DesktopShell {
         refreshMimeCache(entry.path());
     }
 
+    // Asks GIO, which reads the same associations as xdg-open: the program for the web
+    // address's scheme, or for the type of the file.
+    [[nodiscard]] bool canOpen(const QString& target) const override {
+        const QUrl url = urlOf(target);
+        if (!url.isLocalFile()) {
+            const AppInfo handler(
+                g_app_info_get_default_for_uri_scheme(url.scheme().toUtf8().constData()));
+            return static_cast<bool>(handler);
+        }
+        const QByteArray file = QFile::encodeName(url.toLocalFile());
+        gchar* type = g_content_type_guess(file.constData(), nullptr, 0, nullptr);
+        const AppInfo handler(g_app_info_get_default_for_type(type, FALSE));
+        g_free(type);
+        return static_cast<bool>(handler);
+    }
+
     // xdg-open shows a link entry as a text file, so the target is opened instead.
     void openShortcut(const QString& /*shortcutPath*/, const QString& target,
                       std::int32_t ownerWindow) override {
