@@ -4,31 +4,28 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace velmar::print_window {
 
-namespace {
-
-// The toolkit's own texts (dialog buttons, the file and print dialogs) in Japanese, like
-// the rest of the interface, whatever the locale. They come from Qt's translations
-// folder, or from "translations" beside the executable where a package carries its own.
-void loadToolkitTranslations(QTranslator& translator) {
+bool loadToolkitTranslations(QTranslator& translator) {
     const QString catalogue = QStringLiteral("qtbase_ja");
-    if (translator.load(catalogue, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
-        translator.load(catalogue,
-                        QApplication::applicationDirPath() + QLatin1String("/translations"))) {
-        QApplication::installTranslator(&translator);
+    if (!translator.load(catalogue, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        !translator.load(catalogue,
+                         QApplication::applicationDirPath() + QLatin1String("/translations"))) {
+        return false;
     }
+    return QApplication::installTranslator(&translator);
 }
-
-}  // namespace
 
 int run(const platform::Services& services) {
     // Answered before the window, the settings or the user-data folder exist.
     if (answerCommandLineRequest(services)) {
         return 0;
     }
+    // The whole interface is Japanese, the toolkit's dates and numbers too.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     QTranslator toolkitTexts;
     loadToolkitTranslations(toolkitTexts);
     QApplication::setWindowIcon(programIcon());
