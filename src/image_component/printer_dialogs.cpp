@@ -201,6 +201,10 @@ class PrinterDialog final : public QDialog {
         const int kept = keptPaper.isValid() ? indexOfData(*paper_, keptPaper.key()) : -1;
         paper_->setCurrentIndex(std::max(0, kept));
         form_->setRowVisible(pdfFolderLabel_, isPdf(printer));
+        if (copies_ != nullptr) {
+            // A PDF file is written once, whatever the copies.
+            form_->setRowVisible(copies_, !isPdf(printer));
+        }
         fillDuplex(printer, keptDuplex);
     }
 

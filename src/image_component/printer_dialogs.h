@@ -1,6 +1,7 @@
 // The printer set-up dialog and the print dialog: one dialog that lists every CUPS
 // destination and the built-in PDF printer, with paper and orientation, and in the print
-// dialog also the copies and two-sided printing.
+// dialog also the copies and two-sided printing where the printer has them. The set-up
+// dialog offers only what the printer-settings file keeps.
 #pragma once
 
 #include "image_component/printer_settings.h"
