@@ -1,5 +1,6 @@
-// Shortcuts as freedesktop desktop entries, and the open and explore actions through the
-// desktop's URL handler (xdg-open); no command shell is involved.
+// Shortcuts as freedesktop desktop entries, file-type associations through GIO, and the
+// open and explore actions through the desktop's URL handler (xdg-open); no command shell
+// is involved.
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
 #include "platform/native_parts.h"
