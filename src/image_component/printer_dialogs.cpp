@@ -74,11 +74,6 @@ QString duplexText(QPrinter::DuplexMode mode) {
     }
 }
 
-// The entry whose data says what it stands for; -1 when there is none.
-int indexOfData(const QComboBox& box, const QVariant& data) {
-    return box.findData(data);
-}
-
 class PrinterDialog final : public QDialog {
   public:
     PrinterDialog(PrinterDialogKind kind, const QString& title, const ShownChoice& shown,
@@ -128,7 +123,7 @@ class PrinterDialog final : public QDialog {
         for (const QString& name : offeredPrinters()) {
             printer_->addItem(name, name);
         }
-        printer_->setCurrentIndex(std::max(0, indexOfData(*printer_, shownPrinter)));
+        printer_->setCurrentIndex(std::max(0, printer_->findData(shownPrinter)));
         form.addRow(QStringLiteral("ﾌﾟﾘﾝﾀ:"), printer_);
         pdfFolderLabel_ = new QLabel(QDir::toNativeSeparators(pdfFolder_), this);
         pdfFolderLabel_->setObjectName(QStringLiteral("pdfFolder"));
@@ -198,7 +193,7 @@ class PrinterDialog final : public QDialog {
         for (const QPageSize& size : sizes) {
             paper_->addItem(size.name(), size.key());
         }
-        const int kept = keptPaper.isValid() ? indexOfData(*paper_, keptPaper.key()) : -1;
+        const int kept = keptPaper.isValid() ? paper_->findData(keptPaper.key()) : -1;
         paper_->setCurrentIndex(std::max(0, kept));
         form_->setRowVisible(pdfFolderLabel_, isPdf(printer));
         if (copies_ != nullptr) {
@@ -216,7 +211,7 @@ class PrinterDialog final : public QDialog {
         for (const QPrinter::DuplexMode mode : duplexModesOf(printer)) {
             duplex_->addItem(duplexText(mode), static_cast<int>(mode));
         }
-        duplex_->setCurrentIndex(std::max(0, indexOfData(*duplex_, static_cast<int>(kept))));
+        duplex_->setCurrentIndex(std::max(0, duplex_->findData(static_cast<int>(kept))));
         form_->setRowVisible(duplex_, duplex_->count() > 0);
     }
 
@@ -275,10 +270,13 @@ ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder) 
         const QPrinterInfo systemDefault = QPrinterInfo::defaultPrinter();
         choice.printer = systemDefault.isNull() ? pdfPrinterName() : systemDefault.printerName();
     }
+    if (!isPdf(choice.printer)) {
+        const QPrinterInfo printer = QPrinterInfo::printerInfo(choice.printer);
+        choice.paper = printer.defaultPageSize();
+        choice.duplex = printer.defaultDuplexMode();
+    }
     if (saved.paper) {
         choice.paper = *saved.paper;
-    } else if (!isPdf(choice.printer)) {
-        choice.paper = QPrinterInfo::printerInfo(choice.printer).defaultPageSize();
     }
     choice.orientation = saved.orientation;
     return shown;
