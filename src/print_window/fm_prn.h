@@ -21,7 +21,6 @@
 #include <memory>
 
 class QAction;
-class QTranslator;
 
 namespace velmar::print_window {
 
@@ -88,12 +87,6 @@ class fmPrn final : public QMainWindow {
     bool unloaded_ = false;
     int exitStatus_ = 0;
 };
-
-// Installs the toolkit's own texts (dialog buttons, the file dialog) in Japanese, like the
-// rest of the interface, whatever the locale. They come from Qt's translations folder, or
-// from "translations" beside the executable where a package carries its own. False when
-// there are none; the translator must outlive their use.
-bool loadToolkitTranslations(QTranslator& translator);
 
 // The program's icon, built into the program, for the window and the application.
 [[nodiscard]] QIcon programIcon();

@@ -3,7 +3,7 @@
 // it is it gives back what it showed, and its buttons speak Japanese.
 #include "image_component/printer_dialogs.h"
 #include "doubles/temp_home.h"
-#include "print_window/print_window.h"
+#include "print_window/run.h"
 
 #include <QApplication>
 #include <QComboBox>
