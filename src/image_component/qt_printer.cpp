@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRandomGenerator>
@@ -22,9 +21,6 @@ namespace {
 
 constexpr double kPointsPerMillimetre = 72.0 / 25.4;
 constexpr int kMostPdfNames = 9999;
-// The print dialog keeps the queue's own options that the user chose (its "Options"
-// page) under this print-engine property, as name, value, name, value, ….
-constexpr auto kCupsOptionsProperty = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 std::int32_t toTenths(double millimetres) {
     return static_cast<std::int32_t>(std::nearbyint(millimetres * 10.0));
@@ -126,7 +122,6 @@ class PartFile {
     QFile file_;
     bool published_ = false;
 };
-
 
 // Says where a PDF went: always on standard error, and in a desktop notification where
 // the desktop shows them, since a program started from the file manager has no terminal.
@@ -443,11 +438,6 @@ QueueJob QtImagePrinter::queueJob() const {
             break;
         case QPrinter::DuplexAuto:
             break;
-    }
-    const QStringList chosen =
-        printer_->printEngine()->property(kCupsOptionsProperty).toStringList();
-    for (qsizetype index = 0; index + 1 < chosen.size(); index += 2) {
-        job.options.emplace_back(chosen.at(index).toUtf8(), chosen.at(index + 1).toUtf8());
     }
     return job;
 }
