@@ -12,8 +12,10 @@ packages=(
   zlib1g-dev libcups2-dev libjpeg-dev
   # run: Qt's image plugins (TIFF, WebP, …), CUPS print support, offscreen platform
   qt6-image-formats-plugins libqt6printsupport6 libcups2 qt6-qpa-plugins
+  # the toolkit's Japanese texts; GIO and pkg-config for the file-type associations
+  qt6-translations-l10n libglib2.0-dev pkg-config
   # test
-  libgtest-dev libgmock-dev poppler-utils libglib2.0-bin desktop-file-utils
+  libgtest-dev libgmock-dev poppler-utils libglib2.0-bin desktop-file-utils xdg-utils dbus-daemon
   # check every PDF a test writes with a reader of its own
   qpdf
   # test printing through a private CUPS daemon to PDF printers, and ask it about jobs

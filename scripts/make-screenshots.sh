@@ -2,6 +2,8 @@
 # Redraws the pictures in docs/screenshots/ from the built program:
 #   window-file-menu.png  the window with its File menu and the backup submenu open, shown on
 #                         a private X server (Xvfb) and driven with xdotool;
+#   printer-setup.png     the dialog of ﾌｧｲﾙ → ﾌﾟﾘﾝﾀ設定 with the saved PDF printer;
+#   printer-missing.png   the print dialog of a print-only run whose saved printer is gone;
 #   printed-page.png      the page that the built-in PDF printer writes for
 #                         samples/sample-300dpi.png, with a thin grey edge.
 # Everything runs in a temporary home folder with no way to reach a CUPS daemon or the
@@ -137,9 +139,31 @@ read -r left top right bottom < <(bounding_box)
 convert "$work/window.png" -bordercolor '#a0a0a0' -border 1 -bordercolor white -border 8 \
   -strip "$out/window-file-menu.png"
 
-# 終了, the sixth command of the File menu, ends the program as a user would.
+# Each picture of a single window: with a grey line for its edge (there is no window
+# manager to draw a frame), then a white margin.
+save_window() {
+  "${on_x[@]}" import -window "$1" "$work/shot.png"
+  convert "$work/shot.png" -bordercolor '#a0a0a0' -border 1 -bordercolor white -border 8 \
+    -strip "$out/$2"
+}
+
+# ﾌﾟﾘﾝﾀ設定, the second command of the File menu; Escape cancels it.
 "${on_x[@]}" xdotool key Escape Escape
 wait_for_windows 1
+"${on_x[@]}" xdotool mousemove --window "$window" 12 8 click 1
+wait_for_windows 2
+"${on_x[@]}" xdotool key Down Down Return
+dialog="$("${on_x[@]}" timeout 30 xdotool search --sync --onlyvisible --name '^ﾌﾟﾘﾝﾀ設定$' | head -n 1 || true)"
+if [ -z "$dialog" ]; then
+  echo "make-screenshots: the set-up dialog did not appear" >&2
+  exit 1
+fi
+sleep 1
+save_window "$dialog" printer-setup.png
+"${on_x[@]}" xdotool key Escape
+wait_for_windows 1
+
+# 終了, the sixth command of the File menu, ends the program as a user would.
 "${on_x[@]}" xdotool mousemove --window "$window" 12 8 click 1
 wait_for_windows 2
 "${on_x[@]}" xdotool key Down Down Down Down Down Down Return
@@ -159,6 +183,32 @@ if [ "$status" -ne 0 ]; then
   cat "$work/velmar.log" >&2
   exit 1
 fi
+# A print-only run whose saved printer is gone shows the print dialog, centred on the
+# screen; Escape cancels it and the run ends.
+printf '[Printer]\nName=Office Laser\nPaperSize=A4\nOrientation=Portrait\n' \
+  > "$work/data/Ostrand/velmar/IkPrn.Ik"
+"${on_x[@]}" "$velmar" "$root/samples/sample-300dpi.png" 2>"$work/velmar.log" &
+velmar_pid=$!
+dialog="$("${on_x[@]}" timeout 30 xdotool search --sync --onlyvisible --name '^印刷$' | head -n 1 || true)"
+if [ -z "$dialog" ]; then
+  echo "make-screenshots: the print dialog did not appear" >&2
+  cat "$work/velmar.log" >&2
+  exit 1
+fi
+sleep 1
+save_window "$dialog" printer-missing.png
+"${on_x[@]}" xdotool key Escape
+status=0
+wait "$velmar_pid" || status=$?
+velmar_pid=""
+if [ "$status" -ne 0 ]; then
+  echo "make-screenshots: the cancelled print ended with status $status" >&2
+  cat "$work/velmar.log" >&2
+  exit 1
+fi
+printf '[Printer]\nName=PDF\nPaperSize=A4\nOrientation=Portrait\n' \
+  > "$work/data/Ostrand/velmar/IkPrn.Ik"
+
 stop_process "$xvfb_pid"
 xvfb_pid=""
 
@@ -175,4 +225,5 @@ fi
 pdftoppm -r 50 -png -singlefile "$pdf" "$work/page"
 convert "$work/page.png" -bordercolor '#a0a0a0' -border 1 -strip "$out/printed-page.png"
 
-echo "make-screenshots: wrote $out/window-file-menu.png and $out/printed-page.png"
+echo "make-screenshots: wrote window-file-menu.png, printer-setup.png, printer-missing.png" \
+  "and printed-page.png in $out"

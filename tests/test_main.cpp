@@ -1,5 +1,5 @@
 // Runs the tests with a Qt application on the offscreen platform, in a home folder of
-// their own and with no way to reach the machine's printers.
+// their own and with no way to reach the machine's printers or its session bus.
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -14,6 +14,9 @@ int main(int argc, char* argv[]) {
     for (const char* variable : {"HOME", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME"}) {
         qputenv(variable, QDir(isolated.path()).filePath(QString::fromLatin1(variable)).toUtf8());
     }
+    // No test reaches the desktop's session bus; a test that needs one starts its own.
+    qputenv("DBUS_SESSION_BUS_ADDRESS",
+            "unix:path=" + QDir(isolated.path()).filePath(QStringLiteral("no-bus")).toUtf8());
     qputenv("CUPS_SERVER", QDir(isolated.path()).filePath(QStringLiteral("no-cups.sock")).toUtf8());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -37,6 +37,7 @@ class ImageFile {
     virtual bool Save(std::int32_t format, std::int32_t imageHandle) = 0;
     // The file of the next load or save.
     virtual void Path(const QString& path) = 0;
+    [[nodiscard]] virtual QString Path() const = 0;
     // Quality (0..100) of the next JPEG save.
     virtual void JpegQuality(std::int32_t quality) = 0;
     // Why the last Load or Save failed, for the user.

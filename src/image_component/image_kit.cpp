@@ -75,6 +75,7 @@ class QtImageFile final : public ImageFile {
     }
 
     void Path(const QString& path) override { path_ = path; }
+    [[nodiscard]] QString Path() const override { return path_; }
     void JpegQuality(std::int32_t quality) override { jpegQuality_ = quality; }
     [[nodiscard]] QString LastError() const override { return lastError_; }
 

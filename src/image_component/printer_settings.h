@@ -23,6 +23,8 @@ struct PrinterSettings {
     std::optional<QPageSize> paper;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     QString outputFolder;  // empty: the folder of the settings file
+
+    friend bool operator==(const PrinterSettings&, const PrinterSettings&) = default;
 };
 
 // Reads the file; a missing file or missing keys give the defaults, unknown paper names

@@ -1,11 +1,11 @@
 #include "image_component/qt_printer.h"
 
+#include "image_component/printer_dialogs.h"
+
 #include "platform/platform.h"
 
 #include <QDir>
 #include <QFile>
-#include <QPrintDialog>
-#include <QPrintEngine>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRandomGenerator>
@@ -21,29 +21,9 @@ namespace {
 
 constexpr double kPointsPerMillimetre = 72.0 / 25.4;
 constexpr int kMostPdfNames = 9999;
-// The print dialog keeps the queue's own options that the user chose (its "Options"
-// page) under this print-engine property, as name, value, name, value, ….
-constexpr auto kCupsOptionsProperty = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 std::int32_t toTenths(double millimetres) {
     return static_cast<std::int32_t>(std::nearbyint(millimetres * 10.0));
-}
-
-// The dialog options that stay available under the given print-dialog flags.
-QAbstractPrintDialog::PrintDialogOptions dialogOptions(std::int32_t flags) {
-    QAbstractPrintDialog::PrintDialogOptions options(
-        QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintSelection |
-        QAbstractPrintDialog::PrintPageRange | QAbstractPrintDialog::PrintShowPageSize);
-    if ((flags & kDialogHidePrintToFile) != 0) {
-        options.setFlag(QAbstractPrintDialog::PrintToFile, false);
-    }
-    if ((flags & kDialogNoPageNumbers) != 0) {
-        options.setFlag(QAbstractPrintDialog::PrintPageRange, false);
-    }
-    if ((flags & kDialogNoSelection) != 0) {
-        options.setFlag(QAbstractPrintDialog::PrintSelection, false);
-    }
-    return options;
 }
 
 // A document name made safe to use as a file name.
@@ -143,6 +123,14 @@ class PartFile {
     bool published_ = false;
 };
 
+// Says where a PDF went: always on standard error, and in a desktop notification where
+// the desktop shows them, since a program started from the file manager has no terminal.
+void announcePdf(const QString& path) {
+    const QString shown = QDir::toNativeSeparators(path);
+    platform::writeDiagnostic(QStringLiteral("PDF に印刷しました: %1").arg(shown));
+    platform::notifyDesktop(QStringLiteral("PDF に印刷しました"), shown);
+}
+
 }  // namespace
 
 TenthsRect printableTenths(const PageGeometry& page) {
@@ -195,12 +183,11 @@ void QtImagePrinter::DialogFlags(std::int32_t flags) {
 void QtImagePrinter::DialogExtra(std::int32_t /*extra*/) {}
 
 bool QtImagePrinter::PrintDialog() {
-    return runDialog(QStringLiteral("印刷"), dialogFlags_);
+    return runDialog(PrinterDialogKind::Print, QStringLiteral("印刷"));
 }
 
 bool QtImagePrinter::SetupDialog() {
-    return runDialog(QStringLiteral("ﾌﾟﾘﾝﾀ設定"),
-                     kDialogHidePrintToFile | kDialogNoPageNumbers | kDialogNoSelection);
+    return runDialog(PrinterDialogKind::Setup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"));
 }
 
 void QtImagePrinter::DocumentName(const QString& name) {
@@ -344,35 +331,35 @@ void QtImagePrinter::configureNative(const QString& printerName, const PrinterSe
     printsToPdf_ = false;
 }
 
-bool QtImagePrinter::runDialog(const QString& title, int disabledOptions) {
+bool QtImagePrinter::runDialog(PrinterDialogKind kind, const QString& title) {
+    const PrinterSettings saved = readPrinterSettings(settingsFile_);
+    const ShownChoice shown = shownChoice(saved, pdfOutputFolder(settingsFile_, saved));
     if (platform::isHeadless()) {
+        if (!shown.missingPrinter.isEmpty()) {
+            platform::writeDiagnostic(missingPrinterText(shown.missingPrinter));
+        }
         platform::writeDiagnostic(
             QStringLiteral("no display: the dialog \"%1\" counts as cancelled").arg(title));
         return false;
     }
-    if (!printer_ && !configureFromSettings()) {
-        const PrinterSettings settings = readPrinterSettings(settingsFile_);
-        configureNative(QPrinterInfo::defaultPrinter().printerName(), settings);
-    }
-    QPrintDialog dialog(printer_.get(), &dialogParent_);
-    dialog.setWindowTitle(title);
-    dialog.setOptions(dialogOptions(disabledOptions));
-    if (dialog.exec() != QDialog::Accepted) {
+    const std::optional<PrinterChoice> chosen = askPrinter(kind, title, shown, dialogParent_);
+    if (!chosen) {
         return false;
     }
-    printsToPdf_ = printer_->outputFormat() == QPrinter::PdfFormat;
-    printer_->setFullPage(true);
-    saveChoice();
+    const PrinterSettings settings = settingsFor(*chosen, saved);
+    // Confirming what the dialog showed leaves the file as it is; a printer that replaces
+    // a missing one is saved.
+    if (settingsFor(shown.choice, saved) != settings || !shown.missingPrinter.isEmpty()) {
+        writePrinterSettings(settingsFile_, settings);
+    }
+    if (chosen->printer == QLatin1String(kPdfPrinterName)) {
+        configurePdf(settings);
+    } else {
+        configureNative(chosen->printer, settings);
+        printer_->setCopyCount(chosen->copies);
+        printer_->setDuplex(chosen->duplex);
+    }
     return true;
-}
-
-void QtImagePrinter::saveChoice() const {
-    PrinterSettings settings = readPrinterSettings(settingsFile_);
-    settings.name = printsToPdf_ ? QString::fromLatin1(kPdfPrinterName) : printer_->printerName();
-    const QPageLayout layout = printer_->pageLayout();
-    settings.paper = layout.pageSize();
-    settings.orientation = layout.orientation();
-    writePrinterSettings(settingsFile_, settings);
 }
 
 PageGeometry QtImagePrinter::pageGeometry() const {
@@ -402,8 +389,7 @@ void QtImagePrinter::render(const std::vector<Page>& pages) {
     };
     if (printsToPdf_) {
         const QString path = publishNewPdf(pdfFolder_, documentName_, write);
-        platform::writeDiagnostic(
-            QStringLiteral("PDF に印刷しました: %1").arg(QDir::toNativeSeparators(path)));
+        announcePdf(path);
         return;
     }
     submitPdf(queueJob(), write);
@@ -452,11 +438,6 @@ QueueJob QtImagePrinter::queueJob() const {
             break;
         case QPrinter::DuplexAuto:
             break;
-    }
-    const QStringList chosen =
-        printer_->printEngine()->property(kCupsOptionsProperty).toStringList();
-    for (qsizetype index = 0; index + 1 < chosen.size(); index += 2) {
-        job.options.emplace_back(chosen.at(index).toUtf8(), chosen.at(index + 1).toUtf8());
     }
     return job;
 }

@@ -22,6 +22,8 @@ class QWidget;
 
 namespace velmar::image_component {
 
+enum class PrinterDialogKind;
+
 // Margins of the built-in PDF printer on every side, in millimetres.
 inline constexpr double kPdfMarginMm = 4.2;
 
@@ -89,8 +91,7 @@ class QtImagePrinter final : public ImagePrinter {
     [[nodiscard]] bool configureFromSettings();
     void configurePdf(const PrinterSettings& settings);
     void configureNative(const QString& printerName, const PrinterSettings& settings);
-    [[nodiscard]] bool runDialog(const QString& title, int disabledOptions);
-    void saveChoice() const;
+    [[nodiscard]] bool runDialog(PrinterDialogKind kind, const QString& title);
     [[nodiscard]] PageGeometry pageGeometry() const;
     void checkSurface(std::int32_t deviceContext) const;
     void render(const std::vector<Page>& pages);

@@ -1,5 +1,6 @@
-// Shortcuts as freedesktop desktop entries, and the open and explore actions through the
-// desktop's URL handler (xdg-open); no command shell is involved.
+// Shortcuts as freedesktop desktop entries, file-type associations through GIO, and the
+// open and explore actions through the desktop's URL handler (xdg-open); no command shell
+// is involved.
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
 #include "platform/native_parts.h"
@@ -7,16 +8,20 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QMap>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QUrl>
+
+#include <gio/gio.h>
+
+#include <vector>
 
 namespace velmar::platform {
 
 namespace {
 
 constexpr auto kEntryGroup = "[Desktop Entry]";
-constexpr auto kMimeCacheFile = "mimeinfo.cache";
-constexpr auto kMimeCacheGroup = "[MIME Cache]";
+constexpr int kToolTimeoutMs = 30000;
 
 // A value of type string: backslash, line breaks and tabs are escaped, and so is a leading
 // blank, which readers would otherwise strip.
@@ -105,55 +110,64 @@ QString programEntry(const ProgramShortcut& program) {
     return entry;
 }
 
-// The file types of the folder's mime cache, each with its desktop-file ids in order. A
-// cache that is there but cannot be read raises: rewriting it would drop its lines.
-QMap<QString, QStringList> readMimeCache(const QString& path) {
-    QMap<QString, QStringList> cache;
-    QFile file(path);
-    if (!file.exists()) {
-        return cache;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        raiseFileError(QStringLiteral("を開けません"), path, file.errorString());
-    }
-    bool inGroup = false;
-    for (const QByteArray& raw : file.readAll().split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.startsWith(QLatin1Char('['))) {
-            inGroup = line == QLatin1String(kMimeCacheGroup);
-            continue;
+// GIO, the desktop's own library for file-type associations. Its objects are released
+// with g_object_unref.
+struct GObjectRelease {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+using AppInfo = std::unique_ptr<GAppInfo, GObjectRelease>;
+
+// An application that is some file type's default, other than the entry being written.
+struct OtherDefault {
+    QString type;
+    AppInfo application;
+};
+
+// The types whose default application is another program, with that program, as GIO
+// finds them now: from the user's and the system's mimeapps.list, else the first program
+// that lists the type.
+std::vector<OtherDefault> otherDefaults(const QStringList& mimeTypes, const QString& ownId) {
+    std::vector<OtherDefault> defaults;
+    for (const QString& type : mimeTypes) {
+        AppInfo application(g_app_info_get_default_for_type(type.toUtf8().constData(), FALSE));
+        if (application && QString::fromUtf8(g_app_info_get_id(application.get())) != ownId) {
+            defaults.push_back(OtherDefault{type, std::move(application)});
         }
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (inGroup && equals > 0) {
-            cache[line.left(equals)] =
-                line.mid(equals + 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        }
     }
-    return cache;
+    return defaults;
 }
 
-// Lists the desktop-file id under exactly the given file types in the mime cache of the
-// folder that holds the entry, which is where file managers look for "Open With"
-// programs. The other programs' lines stay as they are.
-void registerMimeTypes(const QString& entryPath, const QStringList& mimeTypes) {
-    const QFileInfo entry(entryPath);
-    const QString cachePath = entry.dir().filePath(QLatin1String(kMimeCacheFile));
-    const QString id = entry.fileName();
-    QMap<QString, QStringList> cache = readMimeCache(cachePath);
-    for (QStringList& ids : cache) {
-        ids.removeAll(id);
-    }
-    for (const QString& type : mimeTypes) {
-        cache[type].append(id);
-    }
-    QString text = QLatin1String(kMimeCacheGroup) + QLatin1Char('\n');
-    for (auto type = cache.cbegin(); type != cache.cend(); ++type) {
-        if (!type->isEmpty()) {
-            text += type.key() + QLatin1Char('=') + type->join(QLatin1Char(';')) +
-                    QLatin1Char(';') + QLatin1Char('\n');
+// Records each default in the user's mimeapps.list, so that a program listed for the same
+// type later (this one) never takes its place.
+void keepDefaults(const std::vector<OtherDefault>& defaults) {
+    for (const OtherDefault& entry : defaults) {
+        GError* error = nullptr;
+        if (g_app_info_set_as_default_for_type(entry.application.get(),
+                                               entry.type.toUtf8().constData(), &error) == FALSE) {
+            const QString reason = QString::fromUtf8(error != nullptr ? error->message : "");
+            g_clear_error(&error);
+            throw Error(
+                QStringLiteral("%1 の既定のﾌﾟﾛｸﾞﾗﾑを記録できません (%2)").arg(entry.type, reason));
         }
     }
-    writeWhole(cachePath, text.toUtf8());
+}
+
+// File managers look for "Open With" programs in the folder's mime cache. It is rebuilt by
+// the desktop-file tools' update-desktop-database, where they are installed.
+void refreshMimeCache(const QString& folder) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("update-desktop-database"));
+    if (tool.isEmpty()) {
+        return;
+    }
+    QProcess process;
+    process.start(tool, {QStringLiteral("-q"), folder});
+    if (!process.waitForFinished(kToolTimeoutMs) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished();
+        throw Error(QStringLiteral("ﾌｫﾙﾀﾞ %1 のﾌｧｲﾙの種類の一覧を更新できません")
+                        .arg(QDir::toNativeSeparators(folder)));
+    }
 }
 
 class FreedesktopShell final : public DesktopShell {
@@ -162,11 +176,40 @@ class FreedesktopShell final : public DesktopShell {
         writeWhole(shortcutPath, linkEntry(shortcutPath, target).toUtf8());
     }
 
-    // The per-user applications folder may not exist yet on a new account.
+    // The entry offers the program for the types that already have a default program, and
+    // those defaults are recorded first, so that no type's default changes: a type without
+    // one is left out, since the program would become its default. The entry itself is
+    // written here: neither GIO nor the desktop-file tools write a new entry. The per-user
+    // applications folder may not exist yet on a new account.
     void saveProgramShortcut(const QString& shortcutPath, const ProgramShortcut& program) override {
-        QDir().mkpath(QFileInfo(shortcutPath).path());
-        writeWhole(shortcutPath, programEntry(program).toUtf8());
-        registerMimeTypes(shortcutPath, program.mimeTypes);
+        const QFileInfo entry(shortcutPath);
+        const std::vector<OtherDefault> defaults =
+            otherDefaults(program.mimeTypes, entry.fileName());
+        ProgramShortcut offered = program;
+        offered.mimeTypes.clear();
+        for (const OtherDefault& other : defaults) {
+            offered.mimeTypes << other.type;
+        }
+        keepDefaults(defaults);
+        QDir().mkpath(entry.path());
+        writeWhole(shortcutPath, programEntry(offered).toUtf8());
+        refreshMimeCache(entry.path());
+    }
+
+    // Asks GIO, which reads the same associations as xdg-open: the program for the web
+    // address's scheme, or for the type of the file.
+    [[nodiscard]] bool canOpen(const QString& target) const override {
+        const QUrl url = urlOf(target);
+        if (!url.isLocalFile()) {
+            const AppInfo handler(
+                g_app_info_get_default_for_uri_scheme(url.scheme().toUtf8().constData()));
+            return static_cast<bool>(handler);
+        }
+        const QByteArray file = QFile::encodeName(url.toLocalFile());
+        gchar* type = g_content_type_guess(file.constData(), nullptr, 0, nullptr);
+        const AppInfo handler(g_app_info_get_default_for_type(type, FALSE));
+        g_free(type);
+        return static_cast<bool>(handler);
     }
 
     // xdg-open shows a link entry as a text file, so the target is opened instead.

@@ -8,6 +8,7 @@
 //   text_codec.h   the code page 932 codec
 //   paths.h        separators, suffixes, letter case, the program's data folder
 //   diagnostics.h  headless runs, standard error and standard output
+//   notifications.h  desktop notifications
 // Each service has one implementation file per system (linux_<service>.cpp).
 #pragma once
 
@@ -16,6 +17,7 @@
 #include "platform/diagnostics.h"
 #include "platform/file_system.h"
 #include "platform/ini_text.h"
+#include "platform/notifications.h"
 #include "platform/paths.h"
 #include "platform/services.h"
 #include "platform/text_codec.h"

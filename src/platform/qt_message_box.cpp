@@ -17,9 +17,11 @@ QString withLineFeeds(QString text) {
 
 }  // namespace
 
+// Every message also goes to standard error, where it is seen when the program was
+// started from a terminal and kept when its output is logged.
 void QtMessageBox::show(const QString& text) {
+    writeDiagnostic(text);
     if (isHeadless()) {
-        writeDiagnostic(text);
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, QLatin1String(kAppTitle), withLineFeeds(text),

@@ -84,6 +84,10 @@ class DesktopShell {
     // Writes or replaces a shortcut file that starts a program with the file it is given.
     virtual void saveProgramShortcut(const QString& shortcutPath,
                                      const ProgramShortcut& program) = 0;
+    // Whether the system has a program that opens the target (a web address, a document
+    // or a folder). Where the shell itself tells the user that nothing can open a target,
+    // this stays true.
+    [[nodiscard]] virtual bool canOpen(const QString& /*target*/) const { return true; }
     // Opens a link shortcut written by saveLinkShortcut, so that its target opens in what
     // the system associates with it.
     virtual void openShortcut(const QString& shortcutPath, const QString& target,

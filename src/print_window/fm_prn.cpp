@@ -34,14 +34,35 @@ std::int16_t backUpModeFrom(const settings_store::Variant& stored) {
     }
 }
 
+}  // namespace
+
+}  // namespace velmar::print_window
+
+// The icon lives in the program's resources, which a static library has to register.
+static void registerResources() {
+    Q_INIT_RESOURCE(velmar);
+}
+
+namespace velmar::print_window {
+
+namespace {
+
+// The message of an image file that cannot be read, the same from the window and from a
+// print-only run.
+QString loadFailureMessage(const QString& path, const QString& reason) {
+    return QStringLiteral("画像ﾌｧｲﾙ ") + path + QStringLiteral(" を読み込めませんでした") +
+           QLatin1Char('\r') + reason;
+}
+
+}  // namespace
+
 QIcon programIcon() {
+    registerResources();
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/velmar-16.png"), QSize(16, 16));
     icon.addFile(QStringLiteral(":/icons/velmar-32.png"), QSize(32, 32));
     return icon;
 }
-
-}  // namespace
 
 fmPrn::fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg)
     : services_(services), ikImg_(std::move(ikImg)) {
@@ -95,9 +116,7 @@ void fmPrn::printOnly(const QString& path) {
     if (!file.Load(0)) {
         // A file that cannot be read is said so, and nothing is printed.
         exitStatus_ = 1;
-        services_.messages.show(QStringLiteral("画像ﾌｧｲﾙ ") + path +
-                                QStringLiteral(" を読み込めませんでした") + QLatin1Char('\r') +
-                                file.LastError());
+        services_.messages.show(loadFailureMessage(path, file.LastError()));
         Unload();
         return;
     }
@@ -252,7 +271,11 @@ void fmPrn::openImage() {
     if (!ikImg_->File().OpenDialog()) {
         return;
     }
-    ikImg_->File().Load(0);
+    image_component::ImageFile& file = ikImg_->File();
+    if (!file.Load(0)) {
+        // The window is left empty; the message says why.
+        services_.messages.show(loadFailureMessage(file.Path(), file.LastError()));
+    }
     ikImg_->Draw(1);
 }
 
@@ -274,26 +297,20 @@ bool fmPrn::guarded(const std::function<void()>& handler) {
     return false;
 }
 
-// The file was left as it was; the run ends with an error status.
+// The file was left as it was; the run ends with an error status. The message box also
+// writes the message to standard error.
 void fmPrn::reportSaveFailure(const settings_store::SettingsDocument& document) {
     exitStatus_ = 1;
     if (document.saveFailure().isEmpty()) {
         return;  // the document already told the user why it was left as it was
     }
-    const QString what = QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ ") + document.sTxtFl() +
-                         QStringLiteral(" を保存できませんでした") + QLatin1Char('\r') +
-                         document.saveFailure();
-    if (!platform::isHeadless()) {
-        platform::writeDiagnostic(QStringLiteral("error: ") + what);
-    }
-    services_.messages.show(what);
+    services_.messages.show(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ ") + document.sTxtFl() +
+                            QStringLiteral(" を保存できませんでした") + QLatin1Char('\r') +
+                            document.saveFailure());
 }
 
+// The message box also writes the message to standard error.
 void fmPrn::reportError(const QString& what) {
-    // Without a display the message box itself writes to standard error.
-    if (!platform::isHeadless()) {
-        platform::writeDiagnostic(QStringLiteral("error: ") + what);
-    }
     services_.messages.show(QStringLiteral("ｴﾗｰが発生しました") + QLatin1Char('\r') + what);
 }
 

@@ -11,6 +11,7 @@
 #include "print_window/backup.h"
 #include "settings_store/settings_document.h"
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QString>
 
@@ -86,5 +87,8 @@ class fmPrn final : public QMainWindow {
     bool unloaded_ = false;
     int exitStatus_ = 0;
 };
+
+// The program's icon, built into the program, for the window and the application.
+[[nodiscard]] QIcon programIcon();
 
 }  // namespace velmar::print_window

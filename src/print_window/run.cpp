@@ -3,14 +3,32 @@
 #include "print_window/fm_prn.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace velmar::print_window {
+
+bool loadToolkitTranslations(QTranslator& translator) {
+    const QString catalogue = QStringLiteral("qtbase_ja");
+    if (!translator.load(catalogue, QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        !translator.load(catalogue,
+                         QApplication::applicationDirPath() + QLatin1String("/translations"))) {
+        return false;
+    }
+    return QApplication::installTranslator(&translator);
+}
 
 int run(const platform::Services& services) {
     // Answered before the window, the settings or the user-data folder exist.
     if (answerCommandLineRequest(services)) {
         return 0;
     }
+    // The whole interface is Japanese, the toolkit's dates and numbers too.
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    QTranslator toolkitTexts;
+    loadToolkitTranslations(toolkitTexts);
+    QApplication::setWindowIcon(programIcon());
     image_component::configureImageReaders();
     fmPrn window(services, image_component::makeImageKit());
     window.Form_Load();

@@ -45,6 +45,12 @@ QString iconPath(const QString& executableFilePath) {
     return QDir().exists(icon) ? icon : QString();
 }
 
+// A file: address as the file's path; any other address as it is.
+QString shownPlace(const QString& target) {
+    const QUrl url(target);
+    return url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : target;
+}
+
 }  // namespace
 
 QString helpBaseAddress(const QString& executableFilePath) {
@@ -59,6 +65,12 @@ void W_Help(const ShellContext& context, const QString& sJob) {
                                  QLatin1String(kHelpSuffix) + platform::shortcutSuffix();
         const QString target = helpBaseAddress(context.executableFilePath) + helpPageName(sJob);
         context.desktop.saveLinkShortcut(shortcut, target);
+        if (!context.desktop.canOpen(target)) {
+            // Nothing would appear at all; the user is told which page could not be shown.
+            context.messages.show(QStringLiteral("ﾍﾙﾌﾟﾍﾟｰｼﾞ ") + shownPlace(target) +
+                                  QStringLiteral(" を開くﾌﾟﾛｸﾞﾗﾑがありません"));
+            return;
+        }
         context.desktop.openShortcut(shortcut, target, context.ownerWindow);
     });
 }

@@ -29,8 +29,8 @@ struct ShellContext {
 [[nodiscard]] QString helpBaseAddress(const QString& executableFilePath);
 
 // Writes the help shortcut (user-data folder, exeName + "_help") targeting the help page
-// sJob, lower-cased, with ".htm" added when it has no dot, and opens it. Every failure is
-// dropped silently.
+// sJob, lower-cased, with ".htm" added when it has no dot, and opens it. When no program
+// can open the page, a message names it; every other failure is dropped silently.
 void W_Help(const ShellContext& context, const QString& sJob);
 
 // Writes the viewer shortcut "Wrk/htm_view" in the user-data folder targeting sUrl and

@@ -59,6 +59,7 @@ class RecordingDesktopShell final : public platform::DesktopShell {
     QStringList calls;
     QStringList failingShortcuts;
     platform::ProgramShortcut program;  // the last program shortcut saved
+    QStringList unopenable;             // targets no program opens
 
     void saveLinkShortcut(const QString& shortcutPath, const QString& target) override {
         refuseFailing(shortcutPath);
@@ -70,6 +71,9 @@ class RecordingDesktopShell final : public platform::DesktopShell {
         calls << QStringLiteral("saveProgramShortcut(%1,%2)")
                      .arg(shortcutPath, shortcut.executablePath);
         program = shortcut;
+    }
+    [[nodiscard]] bool canOpen(const QString& target) const override {
+        return !unopenable.contains(target);
     }
     void openShortcut(const QString& shortcutPath, const QString& target,
                       std::int32_t ownerWindow) override {

@@ -85,6 +85,9 @@ image_component::ImageEdit& RecordingImageKit::Edit() {
 
 bool RecordingImageKit::OpenDialog() {
     record("ImageFile.OpenDialog");
+    if (script.fileChosen) {
+        path_ = chosenPath;
+    }
     return script.fileChosen;
 }
 bool RecordingImageKit::Load(std::int32_t mode) {

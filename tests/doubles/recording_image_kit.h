@@ -46,6 +46,8 @@ class RecordingImageKit final : public image_component::ImageView,
     std::vector<std::string> calls;
     // A successful save writes these bytes to the path held.
     QByteArray savedBytes = "recorded save";
+    // The path the open dialog chooses when script.fileChosen is set.
+    QString chosenPath;
 
     // ImageView
     bool Draw(std::int32_t mode) override;
@@ -67,6 +69,8 @@ class RecordingImageKit final : public image_component::ImageView,
     bool Load(std::int32_t mode) override;
     bool Save(std::int32_t format, std::int32_t imageHandle) override;
     void Path(const QString& path) override;
+    // Not recorded: a question, not a call the run makes on the control.
+    [[nodiscard]] QString Path() const override { return path_; }
     void JpegQuality(std::int32_t quality) override;
     [[nodiscard]] QString LastError() const override;
 

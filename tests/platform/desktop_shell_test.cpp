@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QMap>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -20,8 +21,6 @@
 
 namespace velmar::platform {
 namespace {
-
-const QStringList kImageTypes{QStringLiteral("image/jpeg"), QStringLiteral("image/png")};
 
 QStringList linesOf(const QString& path) {
     QFile file(path);
@@ -146,7 +145,9 @@ class DesktopShellFiles : public testing::Test {
     [[nodiscard]] QString path(const QString& name) const { return home.filePath(name); }
     [[nodiscard]] QString applications() const { return home.dataHome() + "/applications"; }
     [[nodiscard]] QString entry() const { return applications() + "/velmar.desktop"; }
-    void saveProgram(const QString& executable, const QStringList& types = kImageTypes) {
+    // Without file types GIO is not asked, which keeps the first folders it saw for the
+    // whole process; the associations are tested in a process of their own below.
+    void saveProgram(const QString& executable, const QStringList& types = {}) {
         desktop().saveProgramShortcut(
             entry(), ProgramShortcut{executable, QStringLiteral("Velmar"),
                                      QStringLiteral("画像編集ツール　プリント"), QString(), types});
@@ -206,15 +207,17 @@ TEST_F(DesktopShellFiles, LinkIntoMissingFolderFailsAndCreatesNothing) {
 
 TEST_F(DesktopShellFiles, ProgramEntryCreatesTheApplicationsFolder) {
     const QString icon = path("share/velmar/velmar.png");
-    desktop().saveProgramShortcut(
-        entry(), ProgramShortcut{"/opt/velmar/bin/velmar", "Velmar",
-                                 QStringLiteral("画像編集ツール　プリント"), icon, kImageTypes});
+    desktop().saveProgramShortcut(entry(),
+                                  ProgramShortcut{"/opt/velmar/bin/velmar",
+                                                  "Velmar",
+                                                  QStringLiteral("画像編集ツール　プリント"),
+                                                  icon,
+                                                  {}});
     const QMap<QString, QString> expected{{"Type", "Application"},
                                           {"Name", "Velmar"},
                                           {"Comment", QStringLiteral("画像編集ツール　プリント")},
                                           {"Exec", "\"/opt/velmar/bin/velmar\" %f"},
                                           {"Icon", icon},
-                                          {"MimeType", "image/jpeg;image/png;"},
                                           {"Terminal", "false"}};
     EXPECT_EQ(entryOf(entry()), expected);
 }
@@ -265,68 +268,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Executable{"Japanese", QStringLiteral("/opt/ツール 画像/ベルマー")},
                     Executable{"Everything", "/opt/a \"b\" 'c' $d `e` %f \\g/velmar"}),
     [](const testing::TestParamInfo<Executable>& info) { return info.param.name; });
-
-// The types of a mime cache with their desktop-file ids.
-QMap<QString, QStringList> mimeCache(const QString& path) {
-    QMap<QString, QStringList> cache;
-    const QStringList lines = linesOf(path);
-    EXPECT_EQ(lines.value(0), QStringLiteral("[MIME Cache]"));
-    for (const QString& line : lines.mid(1)) {
-        EXPECT_TRUE(line.endsWith(QLatin1Char(';'))) << line.toStdString();
-        const qsizetype equals = line.indexOf(QLatin1Char('='));
-        cache[line.left(equals)] = line.mid(equals + 1).split(';', Qt::SkipEmptyParts);
-    }
-    return cache;
-}
-
-struct CacheCase {
-    const char* name;
-    const char* before;  // nullptr: no cache yet
-    std::vector<QStringList> saves;
-    QMap<QString, QStringList> after;
-};
-
-class MimeCache : public DesktopShellFiles, public testing::WithParamInterface<CacheCase> {};
-
-TEST_P(MimeCache, ListsTheEntryUnderExactlyItsTypes) {
-    if (GetParam().before != nullptr) {
-        test::writeFile(applications() + "/mimeinfo.cache", GetParam().before);
-    }
-    for (const QStringList& types : GetParam().saves) {
-        saveProgram(QStringLiteral("/opt/velmar/bin/velmar"), types);
-    }
-    EXPECT_EQ(mimeCache(applications() + "/mimeinfo.cache"), GetParam().after);
-}
-
-const char* const kOtherPrograms =
-    "[MIME Cache]\nimage/jpeg=other.desktop;\ntext/plain=editor.desktop;viewer.desktop;\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    Caches, MimeCache,
-    testing::Values(CacheCase{"NewCache",
-                              nullptr,
-                              {kImageTypes},
-                              {{"image/jpeg", {"velmar.desktop"}},
-                               {"image/png", {"velmar.desktop"}}}},
-                    CacheCase{"KeepsOtherPrograms",
-                              kOtherPrograms,
-                              {kImageTypes},
-                              {{"image/jpeg", {"other.desktop", "velmar.desktop"}},
-                               {"image/png", {"velmar.desktop"}},
-                               {"text/plain", {"editor.desktop", "viewer.desktop"}}}},
-                    CacheCase{"WrittenTwiceListedOnce",
-                              kOtherPrograms,
-                              {kImageTypes, kImageTypes},
-                              {{"image/jpeg", {"other.desktop", "velmar.desktop"}},
-                               {"image/png", {"velmar.desktop"}},
-                               {"text/plain", {"editor.desktop", "viewer.desktop"}}}},
-                    CacheCase{"DroppedType",
-                              kOtherPrograms,
-                              {kImageTypes, {"image/png"}},
-                              {{"image/jpeg", {"other.desktop"}},
-                               {"image/png", {"velmar.desktop"}},
-                               {"text/plain", {"editor.desktop", "viewer.desktop"}}}}),
-    [](const testing::TestParamInfo<CacheCase>& info) { return info.param.name; });
 
 // Sets an environment variable until the object goes away.
 class ScopedVariable {
@@ -393,15 +334,91 @@ TEST_F(GioReadsTheEntry, LaunchesTheProgramWithItsPathAndTheFile) {
     EXPECT_EQ(received, (QList<QByteArray>{script.toUtf8(), photo.toUtf8(), QByteArray()}));
 }
 
-TEST_F(GioReadsTheEntry, OffersTheProgramForItsTypes) {
-    saveProgram(QStringLiteral("/bin/true"));
-    for (const QString& type : kImageTypes) {
-        EXPECT_TRUE(gio({QStringLiteral("mime"), type}).contains(QLatin1String("velmar.desktop")))
-            << type.toStdString();
+// A profile of the desktop: a viewer for JPEG and PNG in the system's applications
+// folder (or none), chosen by the user or only listed.
+struct Profile {
+    const char* name;
+    bool viewer;
+    bool userChoseViewer;
+};
+
+// The per-user entry is written by a process of its own (GIO keeps the folders it saw
+// first); gio and xdg-mime then answer for the same folders.
+class OpenWith : public DesktopShellFiles, public testing::WithParamInterface<Profile> {
+  protected:
+    void SetUp() override {
+        for (const char* tool : {"gio", "xdg-mime", "update-desktop-database"}) {
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+                GTEST_SKIP() << tool << " is not installed";
+            }
+        }
+        environment_.insert(QStringLiteral("HOME"), home.path());
+        environment_.insert(QStringLiteral("XDG_DATA_HOME"), home.dataHome());
+        environment_.insert(QStringLiteral("XDG_CONFIG_HOME"), home.configHome());
+        environment_.insert(QStringLiteral("XDG_DATA_DIRS"), path("system"));
+        environment_.insert(QStringLiteral("XDG_CONFIG_DIRS"), path("system-config"));
+        environment_.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+        ASSERT_TRUE(QDir().mkpath(path("system/applications")));
+        if (GetParam().viewer) {
+            test::writeFile(path("system/applications/viewer.desktop"),
+                            "[Desktop Entry]\nType=Application\nName=Viewer\nExec=true %f\n"
+                            "MimeType=image/jpeg;image/png;\n");
+            run(QStringLiteral("update-desktop-database"), {path("system/applications")});
+        }
+        if (GetParam().userChoseViewer) {
+            test::writeFile(home.configHome() + "/mimeapps.list",
+                            "[Default Applications]\nimage/jpeg=viewer.desktop\n");
+        }
     }
-    EXPECT_FALSE(
-        gio({QStringLiteral("mime"), "text/plain"}).contains(QLatin1String("velmar.desktop")));
+
+    QString run(const QString& program, const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment_);
+        process.start(program, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000)) << program.toStdString();
+        EXPECT_EQ(process.exitCode(), 0)
+            << program.toStdString() << ": " << process.readAllStandardError().toStdString();
+        return QString::fromUtf8(process.readAllStandardOutput());
+    }
+
+    // Each type's default as gio and as xdg-mime name it ("" for none).
+    QStringList defaults() {
+        QStringList found;
+        for (const QString& type : kTypes) {
+            const QString gio = run(QStringLiteral("gio"), {QStringLiteral("mime"), type});
+            const QString first = gio.section(QLatin1Char('\n'), 0, 0);
+            found << (first.startsWith(QLatin1String("Default application"))
+                          ? first.section(QStringLiteral(": "), -1)
+                          : QString());
+            found << run(QStringLiteral("xdg-mime"),
+                         {QStringLiteral("query"), QStringLiteral("default"), type})
+                         .trimmed();
+        }
+        return found;
+    }
+
+    const QStringList kTypes{"image/jpeg", "image/png", "image/gif"};
+    QProcessEnvironment environment_;
+};
+
+TEST_P(OpenWith, KeepsEveryDefaultAndOffersVelmarBesideTheViewer) {
+    const QStringList before = defaults();
+    run(QStringLiteral(VELMAR_PROGRAM_SHORTCUT),
+        QStringList{entry(), QStringLiteral("/bin/true")} + kTypes);
+    ASSERT_TRUE(QFileInfo::exists(entry()));
+    EXPECT_EQ(defaults(), before);
+    const QString registered = run(QStringLiteral("gio"), {QStringLiteral("mime"), "image/png"});
+    EXPECT_EQ(registered.contains(QLatin1String("velmar.desktop")), GetParam().viewer)
+        << registered.toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Profiles, OpenWith,
+                         testing::Values(Profile{"ChosenViewer", true, true},
+                                         Profile{"ListedViewer", true, false},
+                                         Profile{"NoViewer", false, false}),
+                         [](const testing::TestParamInfo<Profile>& info) {
+                             return info.param.name;
+                         });
 
 }  // namespace
 }  // namespace velmar::platform

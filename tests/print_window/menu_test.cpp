@@ -52,6 +52,26 @@ TEST_F(Menu, OpenChosenLoadsTheChosenFileAndShowsIt) {
                                         "ImageView.Draw(1)"}));
 }
 
+// The same message as a print-only run's, naming the file chosen in the dialog.
+TEST_F(Menu, OpenedFileThatCannotBeReadIsSaid) {
+    KitScript script;
+    script.fileChosen = true;
+    script.loadSucceeds = false;
+    start(QString(), script);
+    kit->chosenPath = imagePath(QStringLiteral("one.jpg"));
+    trigger("mnFile_0");
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown[0],
+              QStringLiteral("画像ﾌｧｲﾙ ") + kit->chosenPath +
+                  QStringLiteral(" を読み込めませんでした\rscripted load failure"));
+}
+
+TEST_F(Menu, WindowCarriesTheIconBuiltIntoTheProgram) {
+    const fmPrn& shown = start(QString());
+    EXPECT_FALSE(shown.windowIcon().pixmap(16).isNull());
+    EXPECT_FALSE(shown.windowIcon().pixmap(32).isNull());
+}
+
 TEST_F(Menu, PrinterSetUpOpensTheSetUpDialogOnly) {
     start(QString());
     const std::size_t before = kit->calls.size();

@@ -1,10 +1,12 @@
 // The real program, started as a user would start it, headless, printing with the
 // built-in PDF printer. Its page is rasterised at 254 dpi so that one pixel is 0.1 mm.
 #include "doubles/page_raster.h"
+#include "doubles/session_bus.h"
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
 #include "image_component/image_fixtures.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QImage>
 
@@ -166,7 +168,37 @@ TEST_F(PrintOnlyRun, StoredPrinterThatIsGoneLeadsToACancelledDialog) {
     const RunResult result = runVelmar({image});
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     EXPECT_TRUE(result.standardError.contains(QStringLiteral("counts as cancelled")));
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("Gone Printer")));
     EXPECT_TRUE(pdfs().isEmpty());
+}
+
+// Started from the file manager, nobody sees standard error: a desktop notification says
+// where the PDF went, on a private session bus with a service of the test's own.
+TEST_F(PrintOnlyRun, PdfPrintIsAnnouncedByADesktopNotification) {
+    const test::PrivateSessionBus bus;
+    ASSERT_FALSE(bus.address().isEmpty()) << bus.problem().toStdString();
+    test::NotificationService service(bus.address());
+    ASSERT_TRUE(service.registered());
+    usePrinterSettings("[Printer]\nName=PDF\n");
+    const QString image = blackImage(QStringLiteral("image.png"), QSize(60, 60), true);
+
+    const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+    const std::unique_ptr<QProcess> velmar = test::startVelmar(home, {image});
+    qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
+    // The service answers from this thread's event loop while the program runs.
+    for (int waited = 0; velmar->state() != QProcess::NotRunning && waited < 6000; ++waited) {
+        velmar->waitForFinished(20);
+        QCoreApplication::processEvents();
+    }
+    const QString standardError = QString::fromLocal8Bit(velmar->readAllStandardError());
+
+    ASSERT_EQ(velmar->exitCode(), 0) << standardError.toStdString();
+    const QString pdf = userData() + QStringLiteral("Print Out.pdf");
+    ASSERT_EQ(service.received.size(), 1U);
+    EXPECT_EQ(service.received[0].summary, QStringLiteral("PDF に印刷しました"));
+    EXPECT_EQ(service.received[0].body, pdf);
+    EXPECT_TRUE(standardError.contains(pdf));
 }
 
 class InteractiveRun : public PrintOnlyRun, public testing::WithParamInterface<const char*> {};

@@ -1,12 +1,16 @@
 // The real program's window on a real X server of its own: its size, and its File menu
 // worked with the pointer and the keyboard as a user works it, down to the settings
 // document written at exit.
+#include "doubles/session_bus.h"
 #include "doubles/temp_home.h"
 #include "doubles/x_server.h"
 #include "platform/platform.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -29,6 +33,10 @@ constexpr int kExitTimeoutMs = 30000;
 // tall.
 constexpr QPoint kFileTitle{12, 8};
 
+// The saved printer, written as a person might: a rewrite would change its bytes.
+constexpr auto kSavedPrinter =
+    "[Printer]\r\nName = PDF\r\nPaperSize = A3\r\nOrientation = Landscape\r\n";
+
 // The document a new user has after an exit with backup mode 2 (JPEG) chosen.
 const QString kJpegModeDocument = QStringLiteral(
     "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n      <保存>2</保存>\r\n"
@@ -39,6 +47,9 @@ class X11Window : public testing::Test {
     void SetUp() override {
         const QString error = server_.start();
         ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        ASSERT_FALSE(bus_.address().isEmpty()) << bus_.problem().toStdString();
+        ASSERT_TRUE(notifications_.registered());
+        test::writeFile(userData() + QStringLiteral("IkPrn.Ik"), kSavedPrinter);
         velmar_ = startOnServer();
         ASSERT_TRUE(velmar_->waitForStarted()) << velmar_->errorString().toStdString();
         window_ = test::waitForWindow(server_, QStringLiteral("ﾌﾟﾘﾝﾄ"), kWindowTimeout);
@@ -60,7 +71,7 @@ class X11Window : public testing::Test {
     }
 
     // The program without an argument, so that it shows its window, with the settings of
-    // the temporary home folder and no way to reach a printer or the desktop's session bus.
+    // the temporary home folder, no way to reach a printer and a session bus of its own.
     [[nodiscard]] std::unique_ptr<QProcess> startOnServer() const {
         QProcessEnvironment environment = server_.environment();
         environment.insert(QStringLiteral("HOME"), home_.path());
@@ -71,9 +82,7 @@ class X11Window : public testing::Test {
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
         environment.insert(QStringLiteral("CUPS_SERVER"),
                            home_.filePath(QStringLiteral("none.sock")));
-        environment.insert(
-            QStringLiteral("DBUS_SESSION_BUS_ADDRESS"),
-            QStringLiteral("unix:path=") + home_.filePath(QStringLiteral("none.bus")));
+        environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.address());
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(environment);
         process->start(QStringLiteral(VELMAR_EXECUTABLE), {});
@@ -108,14 +117,54 @@ class X11Window : public testing::Test {
         return QString::fromLocal8Bit(velmar_->readAllStandardError()).toStdString();
     }
 
+    [[nodiscard]] QString userData() const {
+        return home_.dataHome() + QStringLiteral("/Ostrand/velmar/");
+    }
+
+    [[nodiscard]] QByteArray contentOf(const QString& path) const {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
+    }
+
+    // Chooses a File menu command by its place among the commands (1 is 画像ﾌｧｲﾙを開く).
+    void chooseFileCommand(int place) const {
+        ASSERT_FALSE(openFileMenu().isEmpty()) << "the File menu did not open";
+        const QStringList keys = QStringList(place, QStringLiteral("Down"))
+                                 << QStringLiteral("Return");
+        ASSERT_TRUE(test::pressKeys(server_, keys));
+    }
+
+    // Opens a file through 画像ﾌｧｲﾙを開く, typing its path into the file dialog.
+    void openThroughTheMenu(const QString& path) const {
+        chooseFileCommand(1);
+        ASSERT_FALSE(
+            test::waitForWindow(server_, QStringLiteral("画像ﾌｧｲﾙを開く"), kMenuTimeout).isEmpty())
+            << "the open dialog did not appear";
+        ASSERT_TRUE(
+            server_.runClient(QStringLiteral("xdotool"), {QStringLiteral("type"), path}).ok);
+        ASSERT_TRUE(test::pressKeys(server_, {QStringLiteral("Return")}));
+    }
+
+    // Chooses 終了 and waits for the program to end normally.
+    void exitThroughTheMenu() const {
+        chooseFileCommand(6);
+        ASSERT_TRUE(velmar_->waitForFinished(kExitTimeoutMs)) << "velmar did not end after 終了";
+        EXPECT_EQ(velmar_->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(velmar_->exitCode(), 0) << standardError();
+    }
+
     [[nodiscard]] QByteArray settingsDocument() const {
-        QFile file(home_.dataHome() + QStringLiteral("/Ostrand/velmar/User.xml"));
+        QFile file(userData() + QStringLiteral("User.xml"));
         EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << file.fileName().toStdString();
         return file.readAll();
     }
 
-    // Destroyed in reverse order: the program goes before its home folder and its server.
+    // Destroyed in reverse order: the program goes before its home folder, its bus and its
+    // server.
     test::XServer server_;
+    test::PrivateSessionBus bus_;
+    test::NotificationService notifications_{bus_.address()};
     test::TempHome home_;
     std::unique_ptr<QProcess> velmar_;
     QString window_;
@@ -158,6 +207,53 @@ TEST_F(X11Window, HasItsSizeAndKeepsTheBackupModeChosenInTheMenu) {
     const QByteArray written = settingsDocument();
     EXPECT_EQ(written, platform::encodeAnsi(kJpegModeDocument).value())
         << platform::decodeAnsi(written).value_or(QStringLiteral("(not Shift-JIS)")).toStdString();
+}
+
+TEST_F(X11Window, PrinterSetUpConfirmedAsShownLeavesThePrinterFileAsItWas) {
+    chooseFileCommand(2);
+    ASSERT_FALSE(test::waitForWindow(server_, QStringLiteral("ﾌﾟﾘﾝﾀ設定"), kMenuTimeout).isEmpty())
+        << "the set-up dialog did not appear";
+    ASSERT_TRUE(test::pressKeys(server_, {QStringLiteral("Return")}));  // its OK button
+    ASSERT_EQ(waitForWindows(1).size(), 1) << "the set-up dialog did not close";
+    exitThroughTheMenu();
+    EXPECT_EQ(contentOf(userData() + QStringLiteral("IkPrn.Ik")), QByteArray(kSavedPrinter));
+}
+
+// A file that is no image is said so; an image opened and printed goes to the PDF printer,
+// and a desktop notification says where.
+TEST_F(X11Window, OpenedFilesAreShownOrRefusedAndPrintsAreAnnounced) {
+    const QString notAnImage = home_.filePath(QStringLiteral("notes.jpg"));
+    test::writeFile(notAnImage, "not an image");
+    openThroughTheMenu(notAnImage);
+    ASSERT_FALSE(
+        test::waitForWindow(server_, QString::fromLatin1(platform::kAppTitle), kMenuTimeout)
+            .isEmpty())
+        << "no message about the file";
+    ASSERT_TRUE(test::pressKeys(server_, {QStringLiteral("Return")}));
+    ASSERT_EQ(waitForWindows(1).size(), 1) << "the message did not close";
+
+    const QString image = home_.filePath(QStringLiteral("photo.png"));
+    QImage pixels(60, 40, QImage::Format_RGB32);
+    pixels.fill(Qt::black);
+    ASSERT_TRUE(pixels.save(image));
+    openThroughTheMenu(image);
+    ASSERT_EQ(waitForWindows(1).size(), 1) << "the open dialog did not close";
+    chooseFileCommand(3);  // 印刷
+    // The notification service answers from this thread's event loop.
+    const QDeadlineTimer deadline(kWindowTimeout);
+    while (notifications_.received.empty() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    exitThroughTheMenu();
+
+    const QString pdf = userData() + QStringLiteral("Print Out.pdf");
+    ASSERT_EQ(notifications_.received.size(), 1U) << standardError();
+    EXPECT_EQ(notifications_.received[0].body, pdf);
+    EXPECT_TRUE(QFile::exists(pdf));
+    const QString said = QString::fromLocal8Bit(velmar_->readAllStandardError());
+    EXPECT_TRUE(said.contains(QStringLiteral("画像ﾌｧｲﾙ ") + notAnImage +
+                              QStringLiteral(" を読み込めませんでした")))
+        << said.toStdString();
 }
 
 }  // namespace

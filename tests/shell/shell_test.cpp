@@ -74,6 +74,16 @@ TEST_F(Shell, HelpReusesOneShortcutFile) {
                                  savedAndOpened(helpShortcut(), base + "other.htm"));
 }
 
+TEST_F(Shell, HelpPageThatNoProgramOpensIsNamedInAMessage) {
+    const QString page = path("bin/help/velmar.htm");
+    desktop.unopenable << "file://" + page;
+    W_Help(context(), "velmar.htm");
+    EXPECT_EQ(desktop.calls,
+              QStringList{"saveLinkShortcut(" + helpShortcut() + ",file://" + page + ')'});
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].contains(page)) << messages.shown[0].toStdString();
+}
+
 TEST_F(Shell, HelpShortcutThatCannotBeSavedIsNotOpened) {
     desktop.failingShortcuts << helpShortcut();
     EXPECT_NO_THROW(W_Help(context(), "velmar.htm"));

@@ -1,0 +1,96 @@
+// The printer dialog as a user meets it, driven in this process: it opens on the saved
+// printer, paper and orientation (or names the saved printer that is gone), confirmed as
+// it is it gives back what it showed, and its buttons speak Japanese.
+#include "image_component/printer_dialogs.h"
+#include "doubles/temp_home.h"
+#include "print_window/run.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+namespace velmar::image_component {
+namespace {
+
+// What the dialog showed when it opened.
+struct Seen {
+    QString printer;
+    QString paper;  // its key: the names shown are translated
+    bool landscape = false;
+    QString notice;
+    QString cancel;
+};
+
+struct Saved {
+    const char* name;
+    const char* file;  // IkPrn.Ik
+    Seen expected;
+};
+
+class PrinterDialogShows : public testing::TestWithParam<Saved> {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(print_window::loadToolkitTranslations(japanese_))
+            << "no Japanese toolkit texts (package qt6-translations-l10n)";
+    }
+    void TearDown() override { QApplication::removeTranslator(&japanese_); }
+
+    QTranslator japanese_;
+};
+
+TEST_P(PrinterDialogShows, TheSavedChoiceAndGivesItBackWhenConfirmed) {
+    const test::TempHome home;
+    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
+    test::writeFile(file, GetParam().file);
+    const ShownChoice shown = shownChoice(readPrinterSettings(file), home.path());
+    Seen seen;
+    QTimer::singleShot(0, [&seen] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        seen.printer = dialog->findChild<QComboBox*>(QStringLiteral("printer"))->currentText();
+        seen.paper =
+            dialog->findChild<QComboBox*>(QStringLiteral("paper"))->currentData().toString();
+        seen.landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape"))->isChecked();
+        if (const auto* notice = dialog->findChild<QLabel*>(QStringLiteral("missingPrinter"))) {
+            seen.notice = notice->text();
+        }
+        auto* buttons = dialog->findChild<QDialogButtonBox*>();
+        seen.cancel = buttons->button(QDialogButtonBox::Cancel)->text();
+        buttons->button(QDialogButtonBox::Ok)->click();
+    });
+    QWidget parent;
+
+    const std::optional<PrinterChoice> chosen =
+        askPrinter(PrinterDialogKind::Setup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"), shown, parent);
+
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, shown.choice);
+    const Seen& expected = GetParam().expected;
+    EXPECT_EQ(seen.printer, expected.printer);
+    EXPECT_EQ(seen.paper, expected.paper);
+    EXPECT_EQ(seen.landscape, expected.landscape);
+    EXPECT_EQ(seen.notice.contains(QStringLiteral("Gone Printer")), !expected.notice.isEmpty());
+    EXPECT_EQ(seen.cancel, QStringLiteral("キャンセル"));
+}
+
+// The tests reach no CUPS daemon, so the PDF printer is the only one on offer.
+INSTANTIATE_TEST_SUITE_P(
+    Files, PrinterDialogShows,
+    testing::Values(Saved{"PdfOnA3Landscape",
+                          "[Printer]\nName=PDF\nPaperSize=A3\nOrientation=Landscape\n",
+                          {"PDF", "A3", true, "", ""}},
+                    Saved{"NothingSaved", "", {"PDF", "A4", false, "", ""}},
+                    Saved{"SavedPrinterGone",
+                          "[Printer]\nName=Gone Printer\nPaperSize=Letter\n",
+                          {"PDF", "Letter", false, "Gone Printer", ""}}),
+    [](const testing::TestParamInfo<Saved>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace velmar::image_component
