@@ -22,6 +22,10 @@
 
 class QAction;
 
+namespace velmar::user_data {
+class yIni;
+}  // namespace velmar::user_data
+
 namespace velmar::print_window {
 
 // Caption of the window and the size of its client area below the menu bar.
@@ -75,6 +79,8 @@ class fmPrn final : public QMainWindow {
     // abruptly. Returns false when the handler failed.
     bool guarded(const std::function<void()>& handler);
     void reportError(const QString& what);
+    [[nodiscard]] static QString loadFailureMessage(const QString& path, const QString& reason);
+    [[nodiscard]] user_data::yIni& sharedIni();
     void reportSaveFailure(const settings_store::SettingsDocument& document);
 
     platform::Services services_;
@@ -86,6 +92,8 @@ class fmPrn final : public QMainWindow {
     bool settingsLoaded_ = false;
     bool unloaded_ = false;
     int exitStatus_ = 0;
+    // The shared settings object from its first use until shut-down releases it.
+    user_data::yIni* ini_ = nullptr;
 };
 
 // The program's icon, built into the program, for the window and the application.
