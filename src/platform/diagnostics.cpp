@@ -13,12 +13,16 @@ bool isHeadless() {
     return name == QLatin1String("offscreen") || name == QLatin1String("minimal");
 }
 
+QString withLineFeeds(QString text) {
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
 void writeDiagnostic(const QString& text) {
-    QString line = text;
-    line.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    line.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     const QByteArray bytes =
-        (QLatin1String(kAppTitle) + QLatin1String(": ") + line + QLatin1Char('\n')).toLocal8Bit();
+        (QLatin1String(kAppTitle) + QLatin1String(": ") + withLineFeeds(text) + QLatin1Char('\n'))
+            .toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
     std::fflush(stderr);
 }

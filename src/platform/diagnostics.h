@@ -13,6 +13,10 @@ void selectHeadlessPlatformWhenNoDisplay();
 // Then message boxes write to standard error and dialogs count as cancelled.
 [[nodiscard]] bool isHeadless();
 
+// A message text with its lines broken at LF: messages separate their lines with a lone CR
+// (CR LF counts as one break).
+[[nodiscard]] QString withLineFeeds(QString text);
+
 // Writes one line "Velmar: <text>" to standard error; a lone CR in the text becomes a
 // line break.
 void writeDiagnostic(const QString& text);

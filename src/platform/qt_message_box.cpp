@@ -6,17 +6,6 @@
 
 namespace velmar::platform {
 
-namespace {
-
-// Message texts separate their lines with a lone CR; Qt's labels break lines at LF.
-QString withLineFeeds(QString text) {
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
-}  // namespace
-
 // Every message also goes to standard error, where it is seen when the program was
 // started from a terminal and kept when its output is logged.
 void QtMessageBox::show(const QString& text) {

@@ -153,7 +153,7 @@ void fmPrn::Form_Unload() {
 // releases it; the window asks for it once and keeps it until then.
 user_data::yIni& fmPrn::sharedIni() {
     if (ini_ == nullptr) {
-        ini_ = &user_data::sharedIni(services_);
+        ini_ = &user_data::sharedIni(services_, image_component::readableMimeTypes());
     }
     return *ini_;
 }

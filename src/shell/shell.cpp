@@ -1,7 +1,5 @@
 #include "shell/shell.h"
 
-#include "image_component/image_component.h"
-
 #include <QDir>
 #include <QUrl>
 
@@ -99,7 +97,7 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
             shortcut, platform::ProgramShortcut{program, QLatin1String(platform::kAppTitle),
                                                 QString::fromUtf8(kDescription),
                                                 iconPath(context.executableFilePath),
-                                                image_component::readableMimeTypes()});
+                                                context.programFileTypes});
         context.messages.show(program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder +
                               QStringLiteral(" に作成しました"));
     });

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,7 @@ struct ShellContext {
     std::int32_t ownerWindow = 0;
     platform::DesktopShell& desktop;
     platform::MessageBox& messages;
+    QStringList programFileTypes;  // the file types the program opens (MIME types)
 };
 
 // The address the help page names are appended to: the file: URL of the folder installed

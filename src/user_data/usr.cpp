@@ -29,10 +29,10 @@ platform::FileSystem& EnsureFso() {
     return *state.oFso;
 }
 
-yIni& sharedIni(const platform::Services& services) {
+yIni& sharedIni(const platform::Services& services, const QStringList& programFileTypes) {
     Usr& state = usr();
     if (!state.yIni) {
-        state.yIni = std::make_unique<yIni>(services);
+        state.yIni = std::make_unique<yIni>(services, programFileTypes);
     }
     return *state.yIni;
 }

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -33,7 +34,9 @@ void resetUsr();
 platform::FileSystem& EnsureFso();
 
 // The shared settings object, created on first use with the given services.
-[[nodiscard]] yIni& sharedIni(const platform::Services& services);
+// programFileTypes is used only when it is created.
+[[nodiscard]] yIni& sharedIni(const platform::Services& services,
+                              const QStringList& programFileTypes = {});
 
 // Releases the shared settings object, then the file-system service.
 void releaseShared();

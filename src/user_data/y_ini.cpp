@@ -6,6 +6,7 @@
 
 #include <exception>
 #include <limits>
+#include <utility>
 
 namespace velmar::user_data {
 
@@ -47,8 +48,9 @@ QString definitionFilePath(const QString& executableFilePath) {
            QLatin1String(kDefinitionFile);
 }
 
-yIni::yIni(const platform::Services& services)
+yIni::yIni(const platform::Services& services, QStringList programFileTypes)
     : services_(services),
+      programFileTypes_(std::move(programFileTypes)),
       document_([]() -> platform::FileSystem& { return EnsureFso(); }, services.messages) {}
 
 void yIni::W_UserData(std::int32_t nWhnd) {

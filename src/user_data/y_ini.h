@@ -42,7 +42,9 @@ inline constexpr auto kDefaultDefinition = "%applicaion data%";
 // user's settings document.
 class yIni {
   public:
-    explicit yIni(const platform::Services& services);
+    // programFileTypes: the file types the program opens, which its Send To shortcut
+    // offers it for.
+    explicit yIni(const platform::Services& services, QStringList programFileTypes = {});
 
     // Decides the per-user data folder from the definition file (see definitionFilePath),
     // records the executable's path in the per-user settings store and creates the folder.
@@ -91,6 +93,7 @@ class yIni {
     [[nodiscard]] QString toolFolder(std::int32_t specialFolder) const;
 
     platform::Services services_;
+    QStringList programFileTypes_;
     std::int32_t nOwnerWnd_ = 0;
     settings_store::SettingsDocument document_;
 };

@@ -10,7 +10,8 @@ shell::ShellContext yIni::shellContext() const {
                                services_.process.executableFilePath(),
                                nOwnerWnd_,
                                services_.desktop,
-                               services_.messages};
+                               services_.messages,
+                               programFileTypes_};
 }
 
 void yIni::W_Help(const QString& sJob) {

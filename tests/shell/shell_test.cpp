@@ -24,7 +24,13 @@ class Shell : public testing::Test {
 
     [[nodiscard]] QString path(const QString& name) const { return home.filePath(name); }
     [[nodiscard]] ShellContext context(platform::DesktopShell& shell) {
-        return ShellContext{path("user/"), "velmar", path("bin/velmar_dv"), 42, shell, messages};
+        return ShellContext{path("user/"),
+                            "velmar",
+                            path("bin/velmar_dv"),
+                            42,
+                            shell,
+                            messages,
+                            QStringList{"image/jpeg", "image/png"}};
     }
     [[nodiscard]] ShellContext context() { return context(desktop); }
     [[nodiscard]] QString helpShortcut() const { return path("user/velmar_help.desktop"); }
@@ -164,8 +170,7 @@ TEST_F(Shell, SendToWritesTheProgramShortcutAndConfirmsIt) {
                                           QStringLiteral(" に作成しました")});
     EXPECT_EQ(desktop.program.name, "Velmar");
     EXPECT_EQ(desktop.program.comment, QStringLiteral("画像編集ツール　プリント"));
-    EXPECT_TRUE(desktop.program.mimeTypes.contains("image/jpeg"));
-    EXPECT_TRUE(desktop.program.mimeTypes.contains("image/png"));
+    EXPECT_EQ(desktop.program.mimeTypes, (QStringList{"image/jpeg", "image/png"}));
 }
 
 struct Icon {
