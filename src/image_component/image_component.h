@@ -1,6 +1,11 @@
 // The image control the print window holds: it loads, shows, saves and prints one image.
 // The window talks to it only through these interfaces. An operation that fails throws
 // velmar::Error; a false flag is an ordinary return value.
+//
+// The interfaces keep the control's own names and call shapes: ImageView is the control
+// (the window's ikImg), with its sub-objects ImageFile (load, save, dialogs), ImagePrinter
+// (printer choice and the page) and ImageEdit (colour depth). Images and drawing surfaces
+// are passed by integer handle; numbers are 16- or 32-bit as the control has them.
 #pragma once
 
 #include "platform/platform.h"

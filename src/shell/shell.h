@@ -1,5 +1,9 @@
 // The help page, the shortcuts ("Send To" and the viewer) and folder views, handed to the
 // desktop shell.
+//
+// W_ marks an operation that acts through the window or the desktop shell. Parameters
+// carry a type letter: s text (sJob a help page, sUrl a web address, sFld a folder or
+// document), b a flag (bOpn: open rather than explore).
 #pragma once
 
 #include "platform/platform.h"
