@@ -76,7 +76,9 @@ class Variant {
 // saved back. The file is code page 932 text with CR LF line ends.
 class SettingsDocument {
   public:
-    // The file system is fetched on each file operation; damaged-file messages go to
+    // The file system is fetched on each file operation (the program's shared one is
+    // created on first use and released at shut-down, so it is never held); damaged-file
+    // messages go to
     // messages.
     SettingsDocument(std::function<platform::FileSystem&()> fileSystem,
                      platform::MessageBox& messages);

@@ -103,8 +103,8 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
     });
 }
 
-void W_ExpFd(const ShellContext& context, const std::function<platform::FileSystem&()>& fso,
-             const QString& sFld, std::int16_t bOpn) {
+void W_ExpFd(const ShellContext& context, const platform::FileSystem& files, const QString& sFld,
+             std::int16_t bOpn) {
     if (sFld.isEmpty()) {
         return;
     }
@@ -112,7 +112,7 @@ void W_ExpFd(const ShellContext& context, const std::function<platform::FileSyst
         context.desktop.open(sFld, context.ownerWindow);
         return;
     }
-    if (fso().folderExists(sFld)) {
+    if (files.folderExists(sFld)) {
         context.desktop.explore(sFld, context.ownerWindow);
     }
 }

@@ -50,7 +50,7 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
 // With bOpn non-zero opens sFld with the desktop's default action; otherwise shows sFld in
 // the file manager when it is an existing folder. An empty sFld does nothing. Failures
 // pass to the caller.
-void W_ExpFd(const ShellContext& context, const std::function<platform::FileSystem&()>& fso,
-             const QString& sFld, std::int16_t bOpn);
+void W_ExpFd(const ShellContext& context, const platform::FileSystem& files, const QString& sFld,
+             std::int16_t bOpn);
 
 }  // namespace velmar::shell

@@ -27,7 +27,7 @@ void yIni::W_SendTo() {
 }
 
 void yIni::W_ExpFd(const QString& sFld, std::int16_t bOpn) {
-    shell::W_ExpFd(shellContext(), EnsureFso, sFld, bOpn);
+    shell::W_ExpFd(shellContext(), EnsureFso(), sFld, bOpn);
 }
 
 }  // namespace velmar::user_data
