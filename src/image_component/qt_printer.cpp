@@ -42,29 +42,17 @@ std::filesystem::path fileSystemPath(const QString& path) {
     return {path.toStdU16String()};
 }
 
-// A new file under a hidden temporary name beside the PDF names, removed again unless it
-// was published under a free name.
+// A finished PDF under a hidden temporary name beside the PDF names, removed again unless
+// it was moved to a free name.
 class PartFile {
   public:
-    PartFile(const QDir& dir, const QString& base) {
-        for (int attempt = 0; attempt < kMostPdfNames; ++attempt) {
-            file_.setFileName(dir.filePath(QStringLiteral(".%1.%2.part")
-                                               .arg(base)
-                                               .arg(QRandomGenerator::global()->generate())));
-            if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                return;
-            }
-            if (!file_.exists()) {
-                break;
-            }
-        }
-        throw Error(QStringLiteral("ﾌｫﾙﾀﾞ %1 に PDF ﾌｧｲﾙを作成できません (%2)")
-                        .arg(QDir::toNativeSeparators(dir.path()), file_.errorString()));
-    }
+    PartFile(const QDir& dir, const QString& base)
+        : path_(dir.filePath(QStringLiteral(".%1.%2.part")
+                                 .arg(base)
+                                 .arg(QRandomGenerator::global()->generate64(), 0, 16))) {}
     ~PartFile() {
-        file_.close();
         if (!published_) {
-            file_.remove();
+            QFile::remove(path_);
         }
     }
     PartFile(const PartFile&) = delete;
@@ -72,14 +60,13 @@ class PartFile {
     PartFile(PartFile&&) = delete;
     PartFile& operator=(PartFile&&) = delete;
 
-    QIODevice& device() { return file_; }
-
-    void close() {
-        if (!file_.flush() || file_.error() != QFileDevice::NoError) {
-            throw Error(QStringLiteral("PDF ﾌｧｲﾙ %1 を書き込めません (%2)")
-                            .arg(QDir::toNativeSeparators(file_.fileName()), file_.errorString()));
-        }
-        file_.close();
+    // Writes the whole document: every write checked, synced, then given the hidden name.
+    // A full disk is said as such.
+    void write(const std::function<void(QIODevice&)>& writeDocument) const {
+        platform::StagedFile file(path_);
+        writeDocument(file.device());
+        file.checkDevice();
+        file.replaceTarget();
     }
 
     // Gives the file the name target unless a file holds it; false when one does. A hard
@@ -87,8 +74,7 @@ class PartFile {
     // empty first and the file then moved over the claim.
     bool publishAs(const QString& target) {
         std::error_code error;
-        std::filesystem::create_hard_link(fileSystemPath(file_.fileName()), fileSystemPath(target),
-                                          error);
+        std::filesystem::create_hard_link(fileSystemPath(path_), fileSystemPath(target), error);
         if (error == std::errc::file_exists) {
             return false;
         }
@@ -101,8 +87,7 @@ class PartFile {
                 raiseUnpublished(target, claim.errorString());
             }
             claim.close();
-            std::filesystem::rename(fileSystemPath(file_.fileName()), fileSystemPath(target),
-                                    error);
+            std::filesystem::rename(fileSystemPath(path_), fileSystemPath(target), error);
             if (error) {
                 claim.remove();
                 raiseUnpublished(target, QString::fromStdString(error.message()));
@@ -119,7 +104,7 @@ class PartFile {
                         .arg(QDir::toNativeSeparators(target), reason));
     }
 
-    QFile file_;
+    QString path_;
     bool published_ = false;
 };
 
@@ -148,8 +133,7 @@ QString publishNewPdf(const QString& folder, const QString& documentName,
     }
     const QString base = fileNameFor(documentName);
     PartFile part(dir, base);
-    write(part.device());
-    part.close();
+    part.write(write);
     for (int number = 1; number <= kMostPdfNames; ++number) {
         const QString name = number == 1 ? base + QLatin1String(".pdf")
                                          : QStringLiteral("%1 (%2).pdf").arg(base).arg(number);

@@ -18,6 +18,7 @@
 #include <chrono>
 #include <iostream>
 #include <memory>
+#include <thread>
 
 namespace velmar::print_window {
 namespace {
@@ -26,6 +27,7 @@ using namespace std::chrono_literals;
 
 constexpr auto kWindowTimeout = 30s;
 constexpr auto kMenuTimeout = 10s;
+constexpr auto kMenuSettle = 300ms;
 constexpr int kExitTimeoutMs = 30000;
 
 // A point on the menu bar's first title, "ﾌｧｲﾙ", in window coordinates: the title starts at
@@ -130,6 +132,9 @@ class X11Window : public testing::Test {
     // Chooses a File menu command by its place among the commands (1 is 画像ﾌｧｲﾙを開く).
     void chooseFileCommand(int place) const {
         ASSERT_FALSE(openFileMenu().isEmpty()) << "the File menu did not open";
+        // The menu is mapped a moment before it takes the keyboard; keys sent in between
+        // go to the main window and are lost.
+        std::this_thread::sleep_for(kMenuSettle);
         const QStringList keys = QStringList(place, QStringLiteral("Down"))
                                  << QStringLiteral("Return");
         ASSERT_TRUE(test::pressKeys(server_, keys));
