@@ -9,6 +9,8 @@
 #include <cups/cups.h>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace velmar::image_component {
 
@@ -48,9 +50,37 @@ void cancelJob(const QByteArray& queue, int jobId) {
     }
 }
 
+struct DestinationDeleter {
+    void operator()(cups_dest_t* destination) const { cupsFreeDests(1, destination); }
+};
+
+// A destination is named "queue" or "queue/instance", as lpstat and the toolkit name them.
+QString queueOf(const QString& destination) {
+    return destination.section(QLatin1Char('/'), 0, 0);
+}
+
+// The options the user saved for the destination (lpoptions, an instance's options).
+std::vector<std::pair<QByteArray, QByteArray>> savedOptions(const QString& destination) {
+    const QByteArray queue = queueOf(destination).toUtf8();
+    const QByteArray instance = destination.section(QLatin1Char('/'), 1).toUtf8();
+    const std::unique_ptr<cups_dest_t, DestinationDeleter> saved(cupsGetNamedDest(
+        CUPS_HTTP_DEFAULT, queue.constData(), instance.isEmpty() ? nullptr : instance.constData()));
+    std::vector<std::pair<QByteArray, QByteArray>> options;
+    if (saved) {
+        for (int i = 0; i < saved->num_options; ++i) {
+            options.emplace_back(saved->options[i].name, saved->options[i].value);
+        }
+    }
+    return options;
+}
+
+// The job gets the destination's saved options, and over them the ones chosen for it.
 int createJob(const QueueJob& job, const QByteArray& queue, const QByteArray& title) {
     cups_option_t* raw = nullptr;
     int count = 0;
+    for (const auto& [name, value] : savedOptions(job.queue)) {
+        count = cupsAddOption(name.constData(), value.constData(), count, &raw);
+    }
     for (const auto& [name, value] : job.options) {
         count = cupsAddOption(name.constData(), value.constData(), count, &raw);
     }
@@ -66,7 +96,7 @@ int createJob(const QueueJob& job, const QByteArray& queue, const QByteArray& ti
 }  // namespace
 
 void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeDocument) {
-    const QByteArray queue = job.queue.toUtf8();
+    const QByteArray queue = queueOf(job.queue).toUtf8();
     const QByteArray title = job.title.toUtf8();
     const int jobId = createJob(job, queue, title);
     if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), jobId, title.constData(),

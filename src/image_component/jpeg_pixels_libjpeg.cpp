@@ -29,14 +29,12 @@ void ignoreMessage(j_common_ptr /*info*/) {}
 // One decompression, destroyed with its object.
 class Decompression {
   public:
-    explicit Decompression(const QByteArray& data) {
+    explicit Decompression(const QByteArray& data) : data_(data) {
         info_.err = jpeg_std_error(&errors_.manager);
         errors_.manager.error_exit = jumpOnError;
         errors_.manager.output_message = ignoreMessage;
-        jpeg_create_decompress(&info_);
-        jpeg_mem_src(&info_, reinterpret_cast<const unsigned char*>(data.constData()),
-                     static_cast<unsigned long>(data.size()));
     }
+    // Safe also when creation failed or never ran: nothing allocated is nothing freed.
     ~Decompression() { jpeg_destroy_decompress(&info_); }
     Decompression(const Decompression&) = delete;
     Decompression& operator=(const Decompression&) = delete;
@@ -44,10 +42,14 @@ class Decompression {
     Decompression& operator=(Decompression&&) = delete;
 
     // Reads the header and starts decoding to grey or RGB; false when it cannot.
+    // The library is created here, after the jump target is set, since creating can fail.
     bool start() {
         if (setjmp(errors_.jump) != 0) {
             return false;
         }
+        jpeg_create_decompress(&info_);
+        jpeg_mem_src(&info_, reinterpret_cast<const unsigned char*>(data_.constData()),
+                     static_cast<unsigned long>(data_.size()));
         jpeg_read_header(&info_, TRUE);
         if (info_.num_components == 1) {
             info_.out_color_space = JCS_GRAYSCALE;
@@ -81,6 +83,7 @@ class Decompression {
     }
 
   private:
+    const QByteArray& data_;
     jpeg_decompress_struct info_{};
     ErrorManager errors_{};
 };

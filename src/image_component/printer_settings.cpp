@@ -63,7 +63,12 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
     if (existing.exists() && !existing.open(QIODevice::ReadOnly)) {
         throw failed(existing.errorString());
     }
-    platform::IniText file(existing.isOpen() ? existing.readAll() : QByteArray());
+    const QByteArray old = existing.isOpen() ? existing.readAll() : QByteArray();
+    // A file read only in part would be written back without its other lines.
+    if (existing.error() != QFileDevice::NoError) {
+        throw failed(existing.errorString());
+    }
+    platform::IniText file(old);
     file.setValue(kGroup, kNameKey, settings.name);
     if (settings.paper) {
         file.setValue(kGroup, kPaperKey, settings.paper->key());

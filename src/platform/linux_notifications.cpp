@@ -33,6 +33,7 @@ bool serviceOffered(const QDBusConnection& bus) {
     if (daemon == nullptr) {
         return false;
     }
+    daemon->setTimeout(kCallTimeoutMs);  // a stuck bus never holds up a finished print
     const QString service = QLatin1String(kService);
     if (daemon->isServiceRegistered(service).value()) {
         return true;
