@@ -1,12 +1,12 @@
-// Walks the marker segments of a JPEG file up to its first scan. Every length is checked
-// against the file, and the walk is bounded, so a hostile file can only make it give up.
+// Walks the marker segments of a JPEG file up to its first scan, then on to its end. Every length
+// is checked against the file, and the walk is bounded, so a hostile file can only make it give up.
 #include "image_component/jpeg_layout.h"
 
 #include <QByteArray>
 #include <QFile>
 
-#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace velmar::image_component {
 
@@ -21,9 +21,6 @@ constexpr std::uint8_t kSof1 = 0xC1;  // extended sequential, Huffman
 constexpr std::uint8_t kSof2 = 0xC2;  // progressive, Huffman
 constexpr std::uint8_t kApp14 = 0xEE;
 constexpr int kMostSegments = 4096;
-// The end-of-image marker cannot occur inside entropy-coded data, so a file cut short has
-// none after its scans. It is looked for in pieces of this size.
-constexpr qint64 kTailLength = 1 << 20;
 
 struct Segment {
     std::uint8_t marker = 0;
@@ -82,31 +79,54 @@ bool readFrame(const Segment& segment, JpegLayout& layout) {
     return true;
 }
 
-// True when an end-of-image marker lies in the file from `from` on.
-bool holdsEndOfImage(QFile& file, qint64 from) {
-    const QByteArray marker("\xFF\xD9", 2);
-    if (!file.seek(from)) {
-        return false;
-    }
-    char previous = 0;
-    while (!file.atEnd()) {
-        const QByteArray chunk = file.read(kTailLength);
-        if (chunk.isEmpty()) {
-            return false;
-        }
-        if (chunk.contains(marker) || (previous == '\xFF' && chunk.front() == '\xD9')) {
-            return true;
-        }
-        previous = chunk.back();
-    }
-    return false;
+// Markers that carry a length and may stand between scans: frames and tables (C0 to CF),
+// scans, quantisation and restart intervals (DA to DF), application data and comments.
+bool isSegment(std::uint8_t marker) {
+    return (marker >= kSof0 && marker <= 0xCF) || (marker >= kSos && marker <= 0xDF) ||
+           (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
 }
 
-// The marker is looked for at the file's end first; a file that carries other data after
-// its image (a phone's appended video, say) is searched from the scan on.
-bool endsWithEndOfImage(QFile& file, qint64 scanStart) {
-    return holdsEndOfImage(file, std::max(scanStart, file.size() - kTailLength)) ||
-           (file.size() - scanStart > kTailLength && holdsEndOfImage(file, scanStart));
+// The offset just past the end-of-image marker, read on from the first scan's header:
+// entropy-coded data is skipped (a 0xFF there is followed by 00, a restart marker or
+// fill), and the segments between scans by their lengths. Nothing when the file ends
+// first (cut short). Data after the marker, such as a phone's appended video, is no part
+// of the image.
+std::optional<qint64> endOfImage(QFile& file, qint64 scanData) {
+    const qint64 size = file.size();
+    const uchar* bytes = file.map(0, size);
+    if (bytes == nullptr) {
+        return std::nullopt;
+    }
+    qint64 pos = scanData;
+    while (pos + 1 < size) {
+        const auto* found = static_cast<const uchar*>(
+            std::memchr(bytes + pos, kPrefix, static_cast<std::size_t>(size - pos - 1)));
+        if (found == nullptr) {
+            break;
+        }
+        const qint64 at = found - bytes;
+        const std::uint8_t marker = bytes[at + 1];
+        // Stuffed bytes, fill, restart markers and anything else inside the coded data
+        // are passed over; a damaged image is found when it is decoded.
+        if (marker != kEoi && !isSegment(marker)) {
+            pos = at + 1;
+            continue;
+        }
+        if (marker == kEoi) {
+            file.unmap(const_cast<uchar*>(bytes));
+            return at + 2;
+        }
+        if (at + 3 >= size) {
+            break;
+        }
+        const qint64 length = (qint64{bytes[at + 2]} << 8) | bytes[at + 3];
+        if (length < 2) {
+            break;
+        }
+        pos = at + 2 + length;
+    }
+    file.unmap(const_cast<uchar*>(bytes));
+    return std::nullopt;
 }
 
 }  // namespace
@@ -140,7 +160,9 @@ std::optional<JpegLayout> readJpegLayout(const QString& path) {
             if (!framed) {
                 return std::nullopt;
             }
-            layout.complete = endsWithEndOfImage(file, file.pos());
+            const std::optional<qint64> end = endOfImage(file, file.pos());
+            layout.complete = end.has_value();
+            layout.imageLength = end.value_or(layout.fileSize);
             return layout;
         }
     }

@@ -10,12 +10,13 @@
 namespace velmar::image_component {
 
 struct JpegLayout {
-    QSize storedSize;       // pixels as stored, before any orientation is applied
-    int components = 0;     // 1 grey, 3 colour, 4 CMYK or YCCK
-    bool adobe = false;     // an Adobe APP14 segment: 4-component data is stored inverted
-    qint64 fileSize = 0;    // the file's length when it was read
-    bool passable = false;  // a PDF reader decodes the data as it is
-    bool complete = false;  // an end-of-image marker follows the scans
+    QSize storedSize;        // pixels as stored, before any orientation is applied
+    int components = 0;      // 1 grey, 3 colour, 4 CMYK or YCCK
+    bool adobe = false;      // an Adobe APP14 segment: 4-component data is stored inverted
+    qint64 fileSize = 0;     // the file's length when it was read
+    qint64 imageLength = 0;  // the bytes of the image, up to and with its end marker
+    bool passable = false;   // a PDF reader decodes the data as it is
+    bool complete = false;   // an end-of-image marker follows the scans
 };
 
 // The layout of the JPEG file at path; nothing when its markers up to the first scan are

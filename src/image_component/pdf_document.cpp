@@ -9,6 +9,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 
@@ -101,8 +102,10 @@ void copyJpeg(PdfOutput& out, const QString& path, const JpegLayout& layout) {
     }
     QByteArray chunk(kCopyChunk, Qt::Uninitialized);
     qint64 copied = 0;
-    while (copied < layout.fileSize) {
-        const qint64 read = file.read(chunk.data(), kCopyChunk);
+    // Only the image: data a file carries after it (an appended video) stays out.
+    while (copied < layout.imageLength) {
+        const qint64 read =
+            file.read(chunk.data(), std::min(kCopyChunk, layout.imageLength - copied));
         if (read <= 0) {
             throw Error(QStringLiteral("画像ﾌｧｲﾙ %1 を読み込めません").arg(path));
         }
