@@ -132,6 +132,7 @@ QString publishNewPdf(const QString& folder, const QString& documentName,
                         .arg(QDir::toNativeSeparators(folder)));
     }
     const QString base = fileNameFor(documentName);
+    platform::FileSystem().removeAbandonedTemporaries(folder);
     PartFile part(dir, base);
     part.write(write);
     for (int number = 1; number <= kMostPdfNames; ++number) {

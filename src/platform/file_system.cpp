@@ -2,6 +2,7 @@
 #include "platform/file_system.h"
 #include "platform/file_error.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -78,9 +79,21 @@ bool FileSystem::addName(const QString& existing, const QString& newName) const 
     return !failure;
 }
 
-QDateTime FileSystem::lastModified(const QString& path) const {
-    const QFileInfo info(path);
-    return info.exists() ? info.lastModified() : QDateTime();
+void FileSystem::removeAbandonedTemporaries(const QString& folder) const {
+    constexpr qint64 kAbandonedAfterSeconds = 30 * 60;
+    const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
+    QDirIterator entries(folder, QDir::Files | QDir::Hidden);
+    while (entries.hasNext()) {
+        entries.next();
+        const QFileInfo entry = entries.fileInfo();
+        const QString name = entry.fileName();
+        const bool temporary =
+            name.startsWith(QLatin1Char('.')) &&
+            (name.endsWith(QLatin1String(".tmp")) || name.endsWith(QLatin1String(".part")));
+        if (temporary && entry.lastModified() <= abandoned) {
+            QFile::remove(entry.filePath());  // another copy may have removed it first
+        }
+    }
 }
 
 }  // namespace velmar::platform

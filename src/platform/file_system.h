@@ -4,7 +4,6 @@
 #include "platform/atomic_file.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -75,8 +74,10 @@ class FileSystem {
     // Gives a finished file a further name: false when that name is taken (also by another
     // process at the same moment). Other failures raise Error.
     [[nodiscard]] bool addName(const QString& existing, const QString& newName) const;
-    // When the file was last changed; invalid when it is not there.
-    [[nodiscard]] QDateTime lastModified(const QString& path) const;
+    // Removes the hidden temporary files (".<name>.tmp", ".<name>.part") that runs killed
+    // while writing left in a folder. Files younger than half an hour may still be being
+    // written by another running copy and stay. Best effort: never raises.
+    void removeAbandonedTemporaries(const QString& folder) const;
     [[nodiscard]] FileCalls& calls() const { return *calls_; }
 
   private:

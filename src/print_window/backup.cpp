@@ -4,7 +4,6 @@
 #include "settings_store/settings_document.h"
 #include "user_data/usr.h"
 
-#include <QDateTime>
 #include <QRandomGenerator>
 
 #include <limits>
@@ -16,11 +15,9 @@ namespace {
 constexpr auto kBitmapExtension = ".bmp";
 constexpr auto kJpegExtension = ".jpg";
 constexpr std::int16_t kHighestNumber = std::numeric_limits<std::int16_t>::max();
-// Names of the hidden copies being written, and how old such a copy is when it counts as
-// left behind by a run that was killed.
+// Names of the hidden copies being written.
 constexpr auto kHiddenPrefix = ".backup-";
 constexpr auto kHiddenSuffix = ".tmp";
-constexpr qint64 kAbandonedAfterSeconds = 30 * 60;
 
 [[noreturn]] void raiseNoFreeNumber(const QString& folder) {
     throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ用ﾌｫﾙﾀﾞ ") + folder +
@@ -79,23 +76,6 @@ class HiddenCopy {
     const platform::FileSystem& files_;
     QString path_;
 };
-
-// Hidden copies that a run killed half-way left behind; a copy that is being written
-// by a running copy of the program is younger.
-void removeAbandonedCopies(const platform::FileSystem& files, const QString& folder) {
-    const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
-    for (const QString& name : files.fileNames(folder)) {
-        const QString path = folder + platform::pathSeparator() + name;
-        if (!name.startsWith(QLatin1Char('.')) || !name.endsWith(QLatin1String(kHiddenSuffix)) ||
-            files.lastModified(path) > abandoned) {
-            continue;
-        }
-        try {
-            files.deleteFile(path);
-        } catch (const Error&) {  // NOLINT(bugprone-empty-catch): another copy took it
-        }
-    }
-}
 
 // name is the backup the copy is meant to become.
 void saveOrRaise(image_component::ImageView& ikImg, std::int32_t format, const QString& name) {
@@ -192,7 +172,7 @@ void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
     const platform::FileSystem& files = user_data::EnsureFso();
     const QString folder = backUpFolder();
     const std::int16_t planned = NextBackUpNo(files, folder);
-    removeAbandonedCopies(files, folder);
+    files.removeAbandonedTemporaries(folder);
     const bool bitmap = nBackUpMode == kBitmapBackUp;
     const QString extension = QLatin1String(bitmap ? kBitmapExtension : kJpegExtension);
     const QString name = backUpBaseName(folder, planned) + extension;

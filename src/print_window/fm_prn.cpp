@@ -83,6 +83,8 @@ void fmPrn::startUp() {
         exeNameFrom(platform::executableBaseName(services_.process.executableFilePath()));
     user_data::yIni& ini = sharedIni();
     ini.W_UserData(windowHandle());
+    // What a killed run left half-written (settings, printer settings) goes.
+    user_data::EnsureFso().removeAbandonedTemporaries(state.sUserDataFolder);
     bool bOk = false;
     ini.GetTxt(state.sUserDataFolder + QLatin1String(kSettingsFile), bOk);
     settingsLoaded_ = bOk;

@@ -1,6 +1,7 @@
 #include "platform/platform.h"
 #include "doubles/temp_home.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -250,6 +251,25 @@ TEST(FileSystemFolders, FileNamesListsFilesOnly) {
     QStringList names = FileSystem().fileNames(home.path());
     names.sort();
     EXPECT_EQ(names, (QStringList{QStringLiteral("a.ini"), QStringLiteral("b.jpg")}));
+}
+
+// Half-written files of killed runs go once they are old; a young one may be in use.
+TEST(FileSystemFolders, RemovesOnlyAbandonedTemporaries) {
+    const test::TempHome home;
+    const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    const QStringList names{".User.xml.1f.tmp", ".Print Out.2e.part", ".young.tmp", "User.xml",
+                            ".hidden"};
+    for (const QString& name : names) {
+        QFile file(home.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        if (name != ".young.tmp") {
+            ASSERT_TRUE(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
+        }
+    }
+    FileSystem().removeAbandonedTemporaries(home.path());
+    QStringList left = QDir(home.path()).entryList(QDir::Files | QDir::Hidden);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{".hidden", ".young.tmp", "User.xml"}));
 }
 
 TEST(NativeSettingsStore, KeepsValuesInAnIniFileUnderTheConfigFolder) {
