@@ -35,3 +35,6 @@ if(NOT QT_HOST_PATH_CMAKE_DIR)
   set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH
       "CMake packages of the host Qt")
 endif()
+
+# zlib (Debian's libz-mingw-w64-dev) goes into the program itself: one DLL fewer beside it.
+set(ZLIB_USE_STATIC_LIBS ON)

@@ -37,7 +37,7 @@ packages=(
 if [ "${1:-}" = "windows" ]; then
   packages+=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-    mingw-w64-x86-64-dev googletest
+    mingw-w64-x86-64-dev libz-mingw-w64-dev googletest
     wine wine64
     nsis zip unzip xz-utils
     # building Qt for Windows from source: apt-get source, the patches, perl for its tools

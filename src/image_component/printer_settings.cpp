@@ -64,6 +64,7 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
         throw failed(existing.errorString());
     }
     platform::IniText file(existing.isOpen() ? existing.readAll() : QByteArray());
+    existing.close();  // Windows replaces no file that is still open
     file.setValue(kGroup, kNameKey, settings.name);
     if (settings.paper) {
         file.setValue(kGroup, kPaperKey, settings.paper->key());

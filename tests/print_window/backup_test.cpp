@@ -211,9 +211,9 @@ TEST_P(SaveCalls, FollowTheModeAndTheImageDepth) {
     }
     std::vector<std::string> calls = kit.calls;
     for (std::string& call : calls) {
-        const auto hidden = call.find("/.backup-");
+        const auto hidden = call.find(".backup-");
         if (call.starts_with("ImageFile.Path(") && hidden != std::string::npos) {
-            call = call.substr(0, hidden + 9) + ')';
+            call = call.substr(0, hidden + 8) + ')';
         }
     }
     EXPECT_EQ(calls, expected);
