@@ -1,5 +1,5 @@
 # What a Windows build of Velmar needs beside its executable: the Qt DLLs, the mingw-w64
-# runtime DLLs and Qt's plugin folders. velmar_deploy_windows_runtime() copies them into
+# runtime DLLs, Qt's plugin folders and Qt's Japanese texts. velmar_deploy_windows_runtime() copies them into
 # the build's program folder (so that the program and the tests run from there) and
 # installs them with the program (the zip and the installer).
 
@@ -32,7 +32,16 @@ endfunction()
 
 function(velmar_deploy_windows_runtime target)
   velmar_mingw_runtime_dlls(runtime_dlls)
-  set(commands)
+  # Qt's own Japanese texts (dialog buttons, the print dialog): the catalogue of Debian's
+  # qt6-translations-l10n, the same for every system; the program reads it from
+  # translations/ beside itself.
+  find_file(VELMAR_QT_JAPANESE_TEXTS qtbase_ja.qm PATHS ${QT_HOST_PATH}/share/qt6/translations
+            NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  set(commands
+      COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:${target}>/translations
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${VELMAR_QT_JAPANESE_TEXTS}
+              $<TARGET_FILE_DIR:${target}>/translations)
+  install(FILES ${VELMAR_QT_JAPANESE_TEXTS} DESTINATION translations)
   foreach(dll IN LISTS runtime_dlls)
     list(APPEND commands COMMAND ${CMAKE_COMMAND} -E copy_if_different ${dll}
          $<TARGET_FILE_DIR:${target}>)

@@ -68,11 +68,11 @@ QString reasonFor(DWORD code) {
 }
 
 FileCallResult failureOf(DWORD code) {
-    FileFailureKind kind = FileFailureKind::Other;
+    FileFailureKind kind = FileFailureKind::kOther;
     if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
-        kind = FileFailureKind::NameTaken;
+        kind = FileFailureKind::kNameTaken;
     } else if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) {
-        kind = FileFailureKind::DiskFull;
+        kind = FileFailureKind::kDiskFull;
     }
     return FileFailure{kind, reasonFor(code)};
 }
