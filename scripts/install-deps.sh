@@ -1,5 +1,9 @@
 #!/usr/bin/env bash
 # Installs every Debian package that building, running and testing Velmar needs.
+# Usage: scripts/install-deps.sh [windows]
+#   windows: also the Windows cross build: mingw-w64 (posix threads), GoogleTest's sources,
+#   Wine to run the tests, NSIS and zip for the packages, the host tools to build Qt for
+#   Windows from Debian's source, and the Japanese locale that gives Wine code page 932.
 # Safe to run again: when everything is there already it changes nothing.
 set -euo pipefail
 
@@ -30,6 +34,19 @@ packages=(
   fonts-ipafont-gothic
 )
 
+if [ "${1:-}" = "windows" ]; then
+  packages+=(
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+    mingw-w64-x86-64-dev libz-mingw-w64-dev googletest
+    wine wine64
+    nsis zip unzip xz-utils
+    # building Qt for Windows from source: apt-get source, the patches, perl for its tools
+    dpkg-dev perl
+    # a Japanese locale for Wine (code page 932 as the ANSI code page, UTF-8 file names)
+    locales
+  )
+fi
+
 missing=()
 for package in "${packages[@]}"; do
   if ! dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null | grep -qx installed; then
@@ -37,17 +54,21 @@ for package in "${packages[@]}"; do
   fi
 done
 
-if [ "${#missing[@]}" -eq 0 ]; then
-  echo "install-deps: all packages are installed"
-  exit 0
-fi
-
 as_root=()
 if [ "$(id -u)" -ne 0 ]; then
   as_root=(sudo)
 fi
 
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${as_root[@]}" apt-get update
-"${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "install-deps: all packages are installed"
+else
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${as_root[@]}" apt-get update
+  "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+if [ "${1:-}" = "windows" ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+  echo "install-deps: adding the locale ja_JP.UTF-8"
+  "${as_root[@]}" localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
+fi

@@ -21,7 +21,9 @@ int main(int argc, char* argv[]) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
-    testing::InitGoogleTest(&argc, argv);
+    // The application object comes first: test parameters ask Qt for its image formats, and
+    // on Windows Qt finds its plugins only from the application's own folder.
     const QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

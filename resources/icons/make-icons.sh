@@ -18,3 +18,5 @@ render() {
 }
 render 32
 render 16
+# The Windows program icon: both sizes in one .ico, 16 colours each.
+convert velmar-16.png velmar-32.png -type Palette velmar.ico

@@ -68,6 +68,7 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
     if (existing.error() != QFileDevice::NoError) {
         throw failed(existing.errorString());
     }
+    existing.close();  // Windows replaces no file that is still open
     platform::IniText file(old);
     file.setValue(kGroup, kNameKey, settings.name);
     if (settings.paper) {

@@ -9,7 +9,8 @@
 //   paths.h        separators, suffixes, letter case, the program's data folder
 //   diagnostics.h  headless runs, standard error and standard output
 //   notifications.h  desktop notifications
-// Each service has one implementation file per system (linux_<service>.cpp).
+// Each service has one implementation file per system (linux_<service>.cpp,
+// win32_<service>.cpp).
 #pragma once
 
 #include "base/error.h"

@@ -29,6 +29,10 @@ TempHome::~TempHome() {
     }
 }
 
+QString nativePath(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
 void writeFile(const QString& path, const QByteArray& bytes) {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath())) << path.toStdString();
     QFile file(path);

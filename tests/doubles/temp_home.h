@@ -30,6 +30,9 @@ class TempHome {
     std::map<std::string, QByteArray> saved_;
 };
 
+// A path as the platform reports it: with '\\' between components on Windows.
+[[nodiscard]] QString nativePath(const QString& path);
+
 // Writes a file, creating its folder; fails the test when it cannot.
 void writeFile(const QString& path, const QByteArray& bytes);
 

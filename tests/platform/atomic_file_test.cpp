@@ -96,7 +96,7 @@ TEST_P(WholeFileFault, KeepsTheOldBytesRemovesTheTemporaryFileAndSaysWhy) {
         FAIL() << "the failure was not raised";
     } catch (const Error& error) {
         EXPECT_EQ(error.message().toStdString(),
-                  (QStringLiteral("ﾌｧｲﾙ ") + path +
+                  (QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(path) +
                    QStringLiteral(" に書き込めません\rﾃﾞｨｽｸに空きがありません"))
                       .toStdString());
     }

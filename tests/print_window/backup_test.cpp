@@ -26,7 +26,8 @@ class BackUp : public testing::Test {
   protected:
     BackUp() {
         user_data::resetUsr();
-        user_data::usr().sUserDataFolder = home.filePath(QStringLiteral("user")) + QLatin1Char('/');
+        user_data::usr().sUserDataFolder =
+            home.filePath(QStringLiteral("user")) + platform::pathSeparator();
         EXPECT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("user"))));
     }
     ~BackUp() override { user_data::resetUsr(); }
@@ -35,7 +36,7 @@ class BackUp : public testing::Test {
         return user_data::usr().sUserDataFolder + QStringLiteral("Temp");
     }
     [[nodiscard]] QString backUpFile(const char* name) const {
-        return backUpFolder() + QLatin1Char('/') + QString::fromUtf8(name);
+        return backUpFolder() + platform::pathSeparator() + QString::fromUtf8(name);
     }
     void putFiles(const std::vector<const char*>& names) const {
         for (const char* name : names) {
@@ -169,7 +170,7 @@ struct Calls {
     std::int16_t mode;
     std::int16_t depth;
     bool grey;
-    std::vector<std::string> expected;  // "%1" stands for the backup folder
+    std::vector<std::string> expected;  // "%1/": the backup folder and a separator
 };
 
 class SaveCalls : public BackUp, public testing::WithParamInterface<Calls> {};
@@ -202,17 +203,17 @@ TEST_P(SaveCalls, FollowTheModeAndTheImageDepth) {
     // The image is saved under a hidden name in the folder, then published as 0001.
     std::vector<std::string> expected;
     for (std::string call : GetParam().expected) {
-        const auto at = call.find("%1");
+        const auto at = call.find("%1/");
         if (at != std::string::npos) {
-            call.replace(at, 2, backUpFolder().toStdString());
+            call.replace(at, 3, (backUpFolder() + platform::pathSeparator()).toStdString());
         }
         expected.push_back(call);
     }
     std::vector<std::string> calls = kit.calls;
     for (std::string& call : calls) {
-        const auto hidden = call.find("/.backup-");
+        const auto hidden = call.find(".backup-");
         if (call.starts_with("ImageFile.Path(") && hidden != std::string::npos) {
-            call = call.substr(0, hidden + 9) + ')';
+            call = call.substr(0, hidden + 8) + ')';
         }
     }
     EXPECT_EQ(calls, expected);

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMenu>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -109,9 +110,10 @@ TEST_F(Menu, SubmenuEntryAndFileMenuDoNothing) {
 TEST_F(Menu, HelpOpensTheHelpPageThroughItsShortcut) {
     fmPrn& shown = start(QString());
     trigger("mnJb_1");
-    const QString shortcut = userDataFolder() + QStringLiteral("velmar_help.desktop");
-    const QString page =
-        QStringLiteral("file://") + home.filePath(QStringLiteral("bin/help/velmar.htm"));
+    const QString shortcut =
+        userDataFolder() + QStringLiteral("velmar_help") + platform::shortcutSuffix();
+    const QString page = QUrl::fromLocalFile(home.filePath(QStringLiteral("bin/help/velmar.htm")))
+                             .toString(QUrl::FullyEncoded);
     EXPECT_EQ(desktop.calls,
               (QStringList{QStringLiteral("saveLinkShortcut(%1,%2)").arg(shortcut, page),
                            QStringLiteral("openShortcut(%1,%2,%3)")
@@ -121,12 +123,15 @@ TEST_F(Menu, HelpOpensTheHelpPageThroughItsShortcut) {
 }
 
 TEST_F(Menu, SendToWritesTheShortcutAndConfirmsIt) {
-    const QString sendTo = home.dataHome() + QStringLiteral("/applications");
+    const QString sendTo = test::nativePath(home.dataHome() + QStringLiteral("/applications"));
     folders.folders[platform::kFolderSendTo] = sendTo;
     start(QString());
     trigger("mnFile_5");
-    EXPECT_EQ(desktop.calls, QStringList{QStringLiteral("saveProgramShortcut(%1/velmar.desktop,%2)")
-                                             .arg(sendTo, process.exePath)});
+    const QString shortcut =
+        sendTo + platform::pathSeparator() + QStringLiteral("velmar") + platform::shortcutSuffix();
+    EXPECT_EQ(
+        desktop.calls,
+        QStringList{QStringLiteral("saveProgramShortcut(%1,%2)").arg(shortcut, process.exePath)});
     EXPECT_EQ(messages.shown, QStringList{process.exePath + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") +
                                           sendTo + QStringLiteral(" に作成しました")});
 }

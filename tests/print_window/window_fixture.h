@@ -19,8 +19,9 @@ class WindowFixture : public testing::Test {
   protected:
     WindowFixture() {
         user_data::resetUsr();
-        folders.folders[platform::kFolderAppData] = home.dataHome();
-        process.exePath = home.filePath(QStringLiteral("bin/velmar"));
+        folders.folders[platform::kFolderAppData] = test::nativePath(home.dataHome());
+        process.exePath = test::nativePath(home.filePath(QStringLiteral("bin/velmar")) +
+                                           platform::executableSuffix());
         test::writeFile(home.filePath(QStringLiteral("bin/UserData.ini")), "%usr%");
         for (const char* name : {"a b.jpg", "one.jpg", "two.jpg", ".hidden.jpg", "dir/inner.jpg"}) {
             test::writeFile(imagePath(QString::fromLatin1(name)), "image");
@@ -52,7 +53,7 @@ class WindowFixture : public testing::Test {
     }
 
     [[nodiscard]] QString userDataFolder() const {
-        return home.dataHome() + QStringLiteral("/Ostrand/velmar/");
+        return test::nativePath(home.dataHome() + QStringLiteral("/Ostrand/velmar/"));
     }
 
     test::TempHome home;

@@ -1,0 +1,145 @@
+// The file calls of whole-file writes on Windows, with the system's error codes turned
+// into reasons a user can read.
+#include "platform/atomic_file.h"
+
+#include <QDir>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+
+namespace velmar::platform {
+
+namespace {
+
+const wchar_t* wide(const QString& text) {
+    return reinterpret_cast<const wchar_t*>(text.utf16());
+}
+
+QString nativeOf(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+HANDLE handleOf(FileCalls::Handle handle) {
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(handle));
+}
+
+// The system's own text for an error code.
+QString systemText(DWORD code) {
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    QString result =
+        length > 0 ? QString::fromWCharArray(text, static_cast<qsizetype>(length)) : QString();
+    LocalFree(text);
+    return result.trimmed();
+}
+
+QString reasonFor(DWORD code) {
+    switch (code) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return QString::fromUtf8(kDiskFullReason);
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return QStringLiteral("ｱｸｾｽが拒否されました");
+        case ERROR_WRITE_PROTECT:
+            return QStringLiteral("読み取り専用のﾃﾞｨｽｸです");
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return QStringLiteral("ﾌｫﾙﾀﾞが見つかりません");
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return QStringLiteral("同じ名前のﾌｧｲﾙがあります");
+        case ERROR_WRITE_FAULT:
+        case ERROR_READ_FAULT:
+        case ERROR_CRC:
+            return QStringLiteral("ﾃﾞｨｽｸの読み書きに失敗しました");
+        case ERROR_FILENAME_EXCED_RANGE:
+            return QStringLiteral("ﾌｧｲﾙ名が長すぎます");
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return QStringLiteral("開けるﾌｧｲﾙの数が上限に達しました");
+        default:
+            return QStringLiteral("ｼｽﾃﾑｴﾗｰ %1 (%2)").arg(code).arg(systemText(code));
+    }
+}
+
+FileCallResult failureOf(DWORD code) {
+    FileFailureKind kind = FileFailureKind::kOther;
+    if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) {
+        kind = FileFailureKind::kNameTaken;
+    } else if (code == ERROR_DISK_FULL || code == ERROR_HANDLE_DISK_FULL) {
+        kind = FileFailureKind::kDiskFull;
+    }
+    return FileFailure{kind, reasonFor(code)};
+}
+
+FileCallResult resultOf(BOOL succeeded) {
+    return succeeded ? FileCallResult() : failureOf(GetLastError());
+}
+
+class Win32FileCalls final : public FileCalls {
+  public:
+    FileCallResult createNew(const QString& path, Handle& handle) override {
+        const HANDLE file = CreateFileW(wide(nativeOf(path)), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            return failureOf(GetLastError());
+        }
+        handle = static_cast<Handle>(reinterpret_cast<std::intptr_t>(file));
+        return {};
+    }
+
+    FileCallResult write(Handle handle, const char* data, std::int64_t size) override {
+        while (size > 0) {
+            const auto chunk = static_cast<DWORD>(
+                std::min<std::int64_t>(size, std::numeric_limits<DWORD>::max() / 2));
+            DWORD written = 0;
+            if (!WriteFile(handleOf(handle), data, chunk, &written, nullptr)) {
+                return failureOf(GetLastError());
+            }
+            if (written == 0) {
+                return failureOf(ERROR_DISK_FULL);
+            }
+            data += written;
+            size -= written;
+        }
+        return {};
+    }
+
+    FileCallResult sync(Handle handle) override {
+        return resultOf(FlushFileBuffers(handleOf(handle)));
+    }
+
+    FileCallResult close(Handle handle) override { return resultOf(CloseHandle(handleOf(handle))); }
+
+    FileCallResult replace(const QString& from, const QString& to) override {
+        return resultOf(MoveFileExW(wide(nativeOf(from)), wide(nativeOf(to)),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+    }
+
+    FileCallResult linkNew(const QString& existing, const QString& newName) override {
+        return resultOf(
+            CreateHardLinkW(wide(nativeOf(newName)), wide(nativeOf(existing)), nullptr));
+    }
+
+    FileCallResult remove(const QString& path) override {
+        return resultOf(DeleteFileW(wide(nativeOf(path))));
+    }
+
+    FileCallResult createFolder(const QString& path) override {
+        return resultOf(CreateDirectoryW(wide(nativeOf(path)), nullptr));
+    }
+};
+
+}  // namespace
+
+FileCalls& nativeFileCalls() {
+    static Win32FileCalls calls;
+    return calls;
+}
+
+}  // namespace velmar::platform
