@@ -93,7 +93,7 @@ class PrinterDialog final : public QDialog {
         buildPrinterRow(*form, shown.choice.printer);
         buildPaperRow(*form);
         buildOrientationRow(*form, shown.choice.orientation);
-        if (kind_ == PrinterDialogKind::Print) {
+        if (kind_ == PrinterDialogKind::kPrint) {
             buildPrintRows(*form, shown.choice.copies);
         }
         buildButtons(*layout);
@@ -162,7 +162,7 @@ class PrinterDialog final : public QDialog {
 
     void buildButtons(QVBoxLayout& layout) {
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-        if (kind_ == PrinterDialogKind::Print) {
+        if (kind_ == PrinterDialogKind::kPrint) {
             buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("印刷"));
         }
         connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -30,8 +30,8 @@ struct PrinterChoice {
 };
 
 enum class PrinterDialogKind {
-    Setup,  // printer, paper and orientation; confirmed with OK
-    Print,  // also copies and two-sided printing; confirmed with 印刷
+    kSetup,  // printer, paper and orientation; confirmed with OK
+    kPrint,  // also copies and two-sided printing; confirmed with 印刷
 };
 
 // The printers the dialogs offer: the CUPS destinations, then the built-in PDF printer.

@@ -168,11 +168,11 @@ void QtImagePrinter::DialogFlags(std::int32_t flags) {
 void QtImagePrinter::DialogExtra(std::int32_t /*extra*/) {}
 
 bool QtImagePrinter::PrintDialog() {
-    return runDialog(PrinterDialogKind::Print, QStringLiteral("印刷"));
+    return runDialog(PrinterDialogKind::kPrint, QStringLiteral("印刷"));
 }
 
 bool QtImagePrinter::SetupDialog() {
-    return runDialog(PrinterDialogKind::Setup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"));
+    return runDialog(PrinterDialogKind::kSetup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"));
 }
 
 void QtImagePrinter::DocumentName(const QString& name) {
@@ -320,8 +320,10 @@ bool QtImagePrinter::runDialog(PrinterDialogKind kind, const QString& title) {
     const PrinterSettings saved = readPrinterSettings(settingsFile_);
     const ShownChoice shown = shownChoice(saved, pdfOutputFolder(settingsFile_, saved));
     if (platform::isHeadless()) {
+        // Nobody can choose another printer: a print for a printer that is gone fails
+        // rather than ending as if the user had cancelled.
         if (!shown.missingPrinter.isEmpty()) {
-            platform::writeDiagnostic(missingPrinterText(shown.missingPrinter));
+            throw Error(missingPrinterText(shown.missingPrinter));
         }
         platform::writeDiagnostic(
             QStringLiteral("no display: the dialog \"%1\" counts as cancelled").arg(title));

@@ -68,7 +68,7 @@ TEST_P(PrinterDialogShows, TheSavedChoiceAndGivesItBackWhenConfirmed) {
     QWidget parent;
 
     const std::optional<PrinterChoice> chosen =
-        askPrinter(PrinterDialogKind::Setup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"), shown, parent);
+        askPrinter(PrinterDialogKind::kSetup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"), shown, parent);
 
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(*chosen, shown.choice);

@@ -173,15 +173,15 @@ TEST_F(CupsRun, NoPrinterNamedPrintsOnTheDefaultPrinter) {
     EXPECT_FALSE(QFileInfo::exists(userData() + QStringLiteral("Print Out.pdf")));
 }
 
-TEST_F(CupsRun, QueueThatIsGoneLeadsToTheCancelledDialogAndNothingIsSpooled) {
+TEST_F(CupsRun, QueueThatIsGoneFailsWithItsNameAndNothingIsSpooled) {
     usePrinter(QStringLiteral("GoneAway"));
     const std::size_t wholeSheet = cups().jobs(kWholeSheetQueue).size();
     const std::size_t margins = cups().jobs(kMarginsQueue).size();
 
     const test::RunResult result = print(blackImage(QSize(60, 60)));
 
-    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
-    EXPECT_TRUE(result.standardError.contains(QStringLiteral("counts as cancelled")))
+    EXPECT_EQ(result.exitCode, 1) << result.standardError.toStdString();
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("ﾌﾟﾘﾝﾀ GoneAway が見つかりません")))
         << result.standardError.toStdString();
     EXPECT_EQ(cups().jobs(kWholeSheetQueue).size(), wholeSheet);
     EXPECT_EQ(cups().jobs(kMarginsQueue).size(), margins);

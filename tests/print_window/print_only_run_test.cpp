@@ -162,13 +162,15 @@ TEST_F(PrintOnlyRun, UnreadableImageIsReportedAndNothingIsPrinted) {
     EXPECT_TRUE(pdfs().isEmpty());
 }
 
-TEST_F(PrintOnlyRun, StoredPrinterThatIsGoneLeadsToACancelledDialog) {
+// Without a display nobody can choose another printer: the run fails and names it.
+TEST_F(PrintOnlyRun, StoredPrinterThatIsGoneFailsWithoutADisplay) {
     usePrinterSettings("[Printer]\nName=Gone Printer\n");
     const QString image = blackImage(QStringLiteral("image.png"), QSize(60, 60), true);
     const RunResult result = runVelmar({image});
-    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
-    EXPECT_TRUE(result.standardError.contains(QStringLiteral("counts as cancelled")));
-    EXPECT_TRUE(result.standardError.contains(QStringLiteral("Gone Printer")));
+    EXPECT_EQ(result.exitCode, 1) << result.standardError.toStdString();
+    EXPECT_TRUE(
+        result.standardError.contains(QStringLiteral("ﾌﾟﾘﾝﾀ Gone Printer が見つかりません")))
+        << result.standardError.toStdString();
     EXPECT_TRUE(pdfs().isEmpty());
 }
 
