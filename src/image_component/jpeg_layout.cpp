@@ -93,7 +93,7 @@ bool isSegment(std::uint8_t marker) {
 // of the image.
 std::optional<qint64> endOfImage(QFile& file, qint64 scanData) {
     const qint64 size = file.size();
-    const uchar* bytes = file.map(0, size);
+    uchar* bytes = file.map(0, size);
     if (bytes == nullptr) {
         return std::nullopt;
     }
@@ -113,7 +113,7 @@ std::optional<qint64> endOfImage(QFile& file, qint64 scanData) {
             continue;
         }
         if (marker == kEoi) {
-            file.unmap(const_cast<uchar*>(bytes));
+            file.unmap(bytes);
             return at + 2;
         }
         if (at + 3 >= size) {
@@ -125,7 +125,7 @@ std::optional<qint64> endOfImage(QFile& file, qint64 scanData) {
         }
         pos = at + 2 + length;
     }
-    file.unmap(const_cast<uchar*>(bytes));
+    file.unmap(bytes);
     return std::nullopt;
 }
 

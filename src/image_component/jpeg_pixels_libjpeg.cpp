@@ -21,6 +21,8 @@ struct ErrorManager {
 };
 
 void jumpOnError(j_common_ptr info) {
+    // jmp_buf is an array type by definition; it is passed as the library asks.
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-array-to-pointer-decay)
     std::longjmp(reinterpret_cast<ErrorManager*>(info->err)->jump, 1);
 }
 
@@ -44,6 +46,7 @@ class Decompression {
     // Reads the header and starts decoding to grey or RGB; false when it cannot.
     // The library is created here, after the jump target is set, since creating can fail.
     bool start() {
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-array-to-pointer-decay)
         if (setjmp(errors_.jump) != 0) {
             return false;
         }
@@ -71,6 +74,7 @@ class Decompression {
 
     // Decodes every row into the image; false when the data is broken.
     bool readInto(QImage& image) {
+        // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-array-to-pointer-decay)
         if (setjmp(errors_.jump) != 0) {
             return false;
         }

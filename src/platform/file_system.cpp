@@ -80,7 +80,7 @@ bool FileSystem::addName(const QString& existing, const QString& newName) const 
 }
 
 void FileSystem::removeAbandonedTemporaries(const QString& folder) const {
-    constexpr qint64 kAbandonedAfterSeconds = 30 * 60;
+    constexpr qint64 kAbandonedAfterSeconds = qint64{30} * 60;
     const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
     QDirIterator entries(folder, QDir::Files | QDir::Hidden);
     while (entries.hasNext()) {
