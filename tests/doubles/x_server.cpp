@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <thread>
 
 namespace velmar::test {
@@ -14,6 +15,7 @@ namespace {
 constexpr int kStartTimeoutMs = 20000;
 constexpr int kStopTimeoutMs = 5000;
 constexpr std::chrono::milliseconds kPollInterval{50};
+constexpr std::chrono::milliseconds kWindowSettle{300};
 
 // Each tool with the Debian package that brings it.
 constexpr const char* kTools[][2] = {{"Xvfb", "xvfb"}, {"xdotool", "xdotool"}};
@@ -141,15 +143,26 @@ ClientResult XServer::runClient(const QString& program, const QStringList& argum
     return result;
 }
 
+// xdotool's search can fail outright when a window goes away while it looks (BadWindow),
+// so a failed search is asked again until the deadline. A window found has just been
+// mapped and takes the keyboard a moment later: keys typed at once would be lost.
 QString waitForWindow(const XServer& server, const QString& title,
                       std::chrono::milliseconds timeout) {
-    const ClientResult found = server.runClient(
-        QStringLiteral("xdotool"),
-        {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-         QStringLiteral("--name"), exactTitlePattern(title)},
-        timeout);
-    const QStringList windows = linesOf(found.standardOutput);
-    return found.ok && !windows.isEmpty() ? windows.first() : QString();
+    const QDeadlineTimer deadline(timeout);
+    do {
+        const ClientResult found = server.runClient(
+            QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+             QStringLiteral("--name"), exactTitlePattern(title)},
+            std::chrono::milliseconds(std::max<qint64>(deadline.remainingTime(), 1)));
+        const QStringList windows = linesOf(found.standardOutput);
+        if (found.ok && !windows.isEmpty()) {
+            std::this_thread::sleep_for(kWindowSettle);
+            return windows.first();
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    } while (!deadline.hasExpired());
+    return {};
 }
 
 QStringList visibleWindows(const XServer& server, qint64 pid) {
