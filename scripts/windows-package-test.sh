@@ -24,29 +24,13 @@ rm -f "$zip" "$installer"
 (cd "$build" && cpack >"$build/cpack.log") || { cat "$build/cpack.log" >&2; fail "cpack failed"; }
 [ -f "$zip" ] && [ -f "$installer" ] || fail "cpack made no zip or no installer"
 
-work="$(mktemp -d)"
-export WINEPREFIX="$work/prefix"
-stop_wine() {
-  if [ -d "$WINEPREFIX" ]; then
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap stop_wine EXIT
+# shellcheck source=scripts/wine-session.sh
+source scripts/wine-session.sh
 
 echo "windows-package-test: the zip"
 unzip -q "$zip" -d "$work/zip"
 bash scripts/windows-run-test.sh "$work/zip/velmar-$version-win64"
 
-export WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-export CUPS_SERVER="$work/no-cups.sock"
-export WINEQT_QPA_PLATFORM=offscreen
-unset DISPLAY WAYLAND_DISPLAY
-in_wine() {
-  env LC_ALL=ja_JP.UTF-8 "$@"
-}
 # The unix path of a folder named by a Windows environment variable.
 folder_of() {
   local windows

@@ -23,32 +23,15 @@ if [ ! -f "$program" ]; then
   exit 1
 fi
 
-work="$(mktemp -d)"
-export WINEPREFIX="$work/prefix"
-stop_wine() {
-  if [ -d "$WINEPREFIX" ]; then
-    wineserver -k 2>/dev/null || true
-    wineserver -w 2>/dev/null || true
-  fi
-  rm -rf "$work"
-}
-trap stop_wine EXIT
-export WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-# No printer of this machine: CUPS is asked at a socket where no daemon listens.
-export CUPS_SERVER="$work/no-cups.sock"
-export QT_QPA_PLATFORM=offscreen
-unset DISPLAY WAYLAND_DISPLAY
-# Wine keeps QT_* variables from Windows programs; it passes WINEQT_* on as QT_*.
+# shellcheck source=scripts/wine-session.sh
+source scripts/wine-session.sh
+# Qt settings of the caller reach the Windows program too.
 while IFS='=' read -r name _; do
   if [[ "$name" == QT_* ]]; then
     export "WINE$name=${!name}"
   fi
 done < <(env)
 
-in_wine() {
-  env LC_ALL=ja_JP.UTF-8 "$@"
-}
 fail() {
   echo "windows-run-test: $*" >&2
   exit 1
