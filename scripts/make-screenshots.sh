@@ -139,6 +139,18 @@ read -r left top right bottom < <(bounding_box)
 convert "$work/window.png" -bordercolor '#a0a0a0' -border 1 -bordercolor white -border 8 \
   -strip "$out/window-file-menu.png"
 
+# Waits for the velmar started last; stops the script when it did not end with status 0.
+expect_velmar_ended_well() {
+  local status=0
+  wait "$velmar_pid" || status=$?
+  velmar_pid=""
+  if [ "$status" -ne 0 ]; then
+    echo "make-screenshots: $1 ended with status $status" >&2
+    cat "$work/velmar.log" >&2
+    exit 1
+  fi
+}
+
 # Each picture of a single window: with a grey line for its edge (there is no window
 # manager to draw a frame), then a white margin.
 save_window() {
@@ -175,14 +187,7 @@ if kill -0 "$velmar_pid" 2>/dev/null; then
   echo "make-screenshots: velmar did not end after 終了" >&2
   exit 1
 fi
-status=0
-wait "$velmar_pid" || status=$?
-velmar_pid=""
-if [ "$status" -ne 0 ]; then
-  echo "make-screenshots: velmar ended with status $status" >&2
-  cat "$work/velmar.log" >&2
-  exit 1
-fi
+expect_velmar_ended_well "velmar"
 # A print-only run whose saved printer is gone shows the print dialog, centred on the
 # screen; Escape cancels it and the run ends.
 printf '[Printer]\nName=Office Laser\nPaperSize=A4\nOrientation=Portrait\n' \
@@ -198,14 +203,7 @@ fi
 sleep 1
 save_window "$dialog" printer-missing.png
 "${on_x[@]}" xdotool key Escape
-status=0
-wait "$velmar_pid" || status=$?
-velmar_pid=""
-if [ "$status" -ne 0 ]; then
-  echo "make-screenshots: the cancelled print ended with status $status" >&2
-  cat "$work/velmar.log" >&2
-  exit 1
-fi
+expect_velmar_ended_well "the cancelled print"
 printf '[Printer]\nName=PDF\nPaperSize=A4\nOrientation=Portrait\n' \
   > "$work/data/Ostrand/velmar/IkPrn.Ik"
 
