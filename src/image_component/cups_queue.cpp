@@ -1,10 +1,11 @@
-// Submits to CUPS with its client library: the document goes to the queue as the PDF the
-// program wrote, streamed into the request without a temporary file.
+// Prints on CUPS queues with CUPS's client library: the document goes to the queue as the
+// PDF the program wrote, streamed into the request without a temporary file.
 #include "image_component/print_queue.h"
 
 #include "base/error.h"
 
 #include <QIODevice>
+#include <QPrinter>
 
 #include <cups/cups.h>
 
@@ -15,6 +16,37 @@
 namespace velmar::image_component {
 
 namespace {
+
+struct QueueJob {
+    QString queue;
+    QString title;                                           // the job's name in the queue
+    std::vector<std::pair<QByteArray, QByteArray>> options;  // name, value
+};
+
+// The job for the printer's queue: its document name, and the choices made for it as
+// CUPS options. The pages are made in the chosen orientation already; the paper is named.
+QueueJob queueJob(const QPrinter& printer) {
+    QueueJob job{printer.printerName(), printer.docName(), {}};
+    job.options.emplace_back("media", printer.pageLayout().pageSize().key().toUtf8());
+    if (printer.copyCount() > 1) {
+        job.options.emplace_back("copies", QByteArray::number(printer.copyCount()));
+        job.options.emplace_back("collate", printer.collateCopies() ? "true" : "false");
+    }
+    switch (printer.duplex()) {
+        case QPrinter::DuplexLongSide:
+            job.options.emplace_back("sides", "two-sided-long-edge");
+            break;
+        case QPrinter::DuplexShortSide:
+            job.options.emplace_back("sides", "two-sided-short-edge");
+            break;
+        case QPrinter::DuplexNone:
+            job.options.emplace_back("sides", "one-sided");
+            break;
+        case QPrinter::DuplexAuto:
+            break;
+    }
+    return job;
+}
 
 // Writes into the document request that cupsStartDocument opened.
 class CupsRequestDevice final : public QIODevice {
@@ -93,8 +125,8 @@ int createJob(const QueueJob& job, const QByteArray& queue, const QByteArray& ti
     return jobId;
 }
 
-}  // namespace
-
+// Sends the PDF that `writeDocument` writes as one job; a job whose document could not be
+// written is cancelled.
 void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeDocument) {
     const QByteArray queue = queueOf(job.queue).toUtf8();
     const QByteArray title = job.title.toUtf8();
@@ -115,6 +147,12 @@ void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& write
     if (cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData()) > IPP_STATUS_OK_CONFLICTING) {
         raiseCupsError(job);
     }
+}
+
+}  // namespace
+
+void printOnQueue(QPrinter& printer, const QueueDocument& document) {
+    submitPdf(queueJob(printer), document.writePdf);
 }
 
 }  // namespace velmar::image_component

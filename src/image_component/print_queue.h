@@ -1,26 +1,39 @@
-// Hands a finished PDF document to a print queue of the system's print service.
+// Prints a finished document on a print queue of the system's print service. Each system
+// takes the document in its own form: CUPS gets the program's own PDF, Windows printers get
+// the pages drawn through their drivers.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
+#include "image_component/pdf_document.h"
+
+#include <QPointF>
+#include <QRectF>
 
 #include <functional>
-#include <utility>
 #include <vector>
 
 class QIODevice;
+class QPrinter;
 
 namespace velmar::image_component {
 
-struct QueueJob {
-    QString queue;
-    QString title;                                           // the job's name in the queue
-    std::vector<std::pair<QByteArray, QByteArray>> options;  // name, value
+// One image placed on a page, in tenths of a millimetre from the printable area's corner.
+struct Placement {
+    PageImage image;
+    QRectF tenths;
+};
+using Page = std::vector<Placement>;
+
+// One document for a queue, in both forms.
+struct QueueDocument {
+    std::vector<Page> pages;
+    QPointF printableCorner;                   // on the paper, in millimetres
+    std::function<void(QIODevice&)> writePdf;  // writes the same pages as a PDF document
 };
 
-// Sends the PDF that `writeDocument` writes as one job. Throws velmar::Error when the job
-// cannot be created or sent; a job whose document could not be written is cancelled, so
-// nothing of it is printed.
-void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeDocument);
+// Prints the document as one job on the queue `printer` is set to, with its paper,
+// orientation, copies and two-sided printing, named by its document name. Throws
+// velmar::Error when the job cannot be made or sent; a job that fails half way is
+// cancelled, so nothing of it is printed.
+void printOnQueue(QPrinter& printer, const QueueDocument& document);
 
 }  // namespace velmar::image_component

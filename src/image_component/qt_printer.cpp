@@ -379,7 +379,9 @@ void QtImagePrinter::render(const std::vector<Page>& pages) {
         announcePdf(path);
         return;
     }
-    submitPdf(queueJob(), write);
+    const QMarginsF margins = pageGeometry().margins;
+    printer_->setDocName(documentName_);
+    printOnQueue(*printer_, QueueDocument{pages, QPointF(margins.left(), margins.top()), write});
 }
 
 std::vector<PdfPage> QtImagePrinter::pdfPages(const std::vector<Page>& pages) const {
@@ -403,30 +405,6 @@ std::vector<PdfPage> QtImagePrinter::pdfPages(const std::vector<Page>& pages) co
         document.push_back(PdfPage{geometry.paper * kPointsPerMillimetre, std::move(placements)});
     }
     return document;
-}
-
-QueueJob QtImagePrinter::queueJob() const {
-    QueueJob job{printer_->printerName(), documentName_, {}};
-    // The pages are made in the chosen orientation already; the paper is named.
-    job.options.emplace_back("media", printer_->pageLayout().pageSize().key().toUtf8());
-    if (printer_->copyCount() > 1) {
-        job.options.emplace_back("copies", QByteArray::number(printer_->copyCount()));
-        job.options.emplace_back("collate", printer_->collateCopies() ? "true" : "false");
-    }
-    switch (printer_->duplex()) {
-        case QPrinter::DuplexLongSide:
-            job.options.emplace_back("sides", "two-sided-long-edge");
-            break;
-        case QPrinter::DuplexShortSide:
-            job.options.emplace_back("sides", "two-sided-short-edge");
-            break;
-        case QPrinter::DuplexNone:
-            job.options.emplace_back("sides", "one-sided");
-            break;
-        case QPrinter::DuplexAuto:
-            break;
-    }
-    return job;
 }
 
 }  // namespace velmar::image_component

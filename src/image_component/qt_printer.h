@@ -1,4 +1,4 @@
-// Prints through QPrinter: CUPS destinations and the built-in PDF printer.
+// Prints through QPrinter: the system's printers and the built-in PDF printer.
 #pragma once
 
 #include "image_component/image_component.h"
@@ -81,13 +81,6 @@ class QtImagePrinter final : public ImagePrinter {
     bool Close() override;
 
   private:
-    // One image placed on a page, in tenths of a millimetre from the printable origin.
-    struct Placement {
-        PageImage image;
-        QRectF tenths;
-    };
-    using Page = std::vector<Placement>;
-
     [[nodiscard]] bool configureFromSettings();
     void configurePdf(const PrinterSettings& settings);
     void configureNative(const QString& printerName, const PrinterSettings& settings);
@@ -96,7 +89,6 @@ class QtImagePrinter final : public ImagePrinter {
     void checkSurface(std::int32_t deviceContext) const;
     void render(const std::vector<Page>& pages);
     [[nodiscard]] std::vector<PdfPage> pdfPages(const std::vector<Page>& pages) const;
-    [[nodiscard]] QueueJob queueJob() const;
 
     CurrentImage& image_;
     QWidget& dialogParent_;

@@ -5,12 +5,16 @@
 #include "doubles/temp_home.h"
 #include "image_component/image_component.h"
 #include "image_component/image_fixtures.h"
+#include "image_component/image_loader.h"
+#include "image_component/page_painter.h"
+#include "image_component/qt_printer.h"
 
 #include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QPrinter>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -235,6 +239,60 @@ INSTANTIATE_TEST_SUITE_P(
                     Lossless{"TransparencyOnWhite", noise(QImage::Format_ARGB32),
                              onWhite(noise(QImage::Format_ARGB32))}),
     [](const testing::TestParamInfo<Lossless>& info) { return info.param.name; });
+
+// The same pages drawn through QPainter, the way Windows printers get them: on a PDF
+// printer here, whose painter counts in device pixels from the paper's corner too.
+class PaintedPage : public PdfPage {
+  protected:
+    [[nodiscard]] QString paint(const std::vector<Page>& pages, const QString& name) const {
+        const QString pdf = home.filePath(name);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        paintPages(printer, pages, QPointF(kPdfMarginMm, kPdfMarginMm));
+        return pdf;
+    }
+
+    static Placement black(const QRectF& tenths) {
+        QImage pixels(60, 30, QImage::Format_Grayscale8);
+        pixels.fill(0);
+        return Placement{PageImage{{}, {}, {}, pixels}, tenths};
+    }
+};
+
+TEST_F(PaintedPage, ImagesLandAtTheirPlaceAndATurnedJpegUpright) {
+    test::ExifOptions exif;
+    exif.orientation = 6;
+    const QString jpeg = write(QStringLiteral("turned.jpg"), test::jpegWithExif(exif, quarters()));
+    const LoadedImage loaded = loadImage(jpeg);
+    const QSize upright = loaded.size;
+    const Placement turned{
+        PageImage{jpeg, loaded.jpeg, loaded.transformation, {}},
+        QRectF(0, 0, upright.width() * kTenthsPerPixel, upright.height() * kTenthsPerPixel)};
+    const QString pdf =
+        paint({Page{turned, black(QRectF(1003, 1507, 600, 300))}}, QStringLiteral("painted.pdf"));
+
+    const QImage page = test::rasterisePdf(pdf, test::kTenthsDpi);
+    QImageReader reader(jpeg);
+    reader.setAutoTransform(true);
+    const QImage expected = reader.read();
+    for (const QPoint inside : {QPoint(2, 2), QPoint(upright.width() - 3, upright.height() - 3)}) {
+        expectClose(printedPixel(page, inside.x(), inside.y()), expected.pixelColor(inside),
+                    "corner");
+    }
+    const QRect ink =
+        test::inkBounds(test::rasterisePdf(pdf, test::kTenthsDpi, QRect(1000, 1500, 700, 400)));
+    EXPECT_NEAR(ink.x(), kPrintableCorner + 3, 1);
+    EXPECT_NEAR(ink.y(), kPrintableCorner + 7, 1);
+    EXPECT_NEAR(ink.width(), 600, 1);
+    EXPECT_NEAR(ink.height(), 300, 1);
+}
+
+TEST_F(PaintedPage, DocumentThatCannotStartIsAnError) {
+    EXPECT_THROW((void)paint({Page{black(QRectF(0, 0, 60, 30))}}, QStringLiteral("no/such/x.pdf")),
+                 Error);
+}
 
 }  // namespace
 }  // namespace velmar::image_component

@@ -3,7 +3,6 @@
 #include "base/error.h"
 #include "doubles/temp_home.h"
 #include "platform/platform.h"
-#include "platform/print_spooler.h"
 #include "platform/win32_process.h"
 
 #include <QDir>
@@ -310,14 +309,6 @@ TEST_F(Win32Shortcut, ShortcutInAMissingFolderRaisesError) {
                      path(QStringLiteral("Wrk/htm_view.lnk")), path(QStringLiteral("a.htm"))),
                  Error);
     EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("Wrk"))));
-}
-
-// --- print spooler ---------------------------------------------------------------------
-
-TEST(Win32PrintSpooler, PrinterThatIsNotThereRaisesError) {
-    EXPECT_THROW(spoolRawDocument(QStringLiteral("Velmar No Such Printer"),
-                                  QStringLiteral("Print Out"), QByteArray("%PDF-1.4\n")),
-                 Error);
 }
 
 }  // namespace
