@@ -2,8 +2,9 @@
 # Builds Velmar for 64-bit Windows on this Debian machine and tests it under Wine:
 # installs the cross compiler, Wine and NSIS, puts Qt for Windows in place
 # (scripts/qt-mingw.sh), builds the windows preset, runs its tests under Wine, runs the
-# program the way Send To starts it (scripts/windows-run-test.sh) and makes and tries the
-# zip and the installer (scripts/windows-package-test.sh).
+# program the way Send To starts it (scripts/windows-run-test.sh), prints with it on a
+# printer queue of a private CUPS daemon (scripts/windows-queue-test.sh) and makes and
+# tries the zip and the installer (scripts/windows-package-test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh windows
@@ -23,4 +24,5 @@ if [ -z "$count" ] || [ "$count" -le 2 ]; then
 fi
 
 bash scripts/windows-run-test.sh
+bash scripts/windows-queue-test.sh
 bash scripts/windows-package-test.sh
