@@ -254,8 +254,9 @@ class PaintedPage : public PdfPage {
         return pdf;
     }
 
+    // More pixels than a 1200 dpi device prints at 60 mm x 30 mm: scaled down, same place.
     static Placement black(const QRectF& tenths) {
-        QImage pixels(60, 30, QImage::Format_Grayscale8);
+        QImage pixels(4000, 2000, QImage::Format_Grayscale8);
         pixels.fill(0);
         return Placement{PageImage{{}, {}, {}, pixels}, tenths};
     }
