@@ -106,8 +106,8 @@ QImage decodeJpegUpright(const LoadedImage& loaded) {
 // at the next row and waits for the thread.
 class JpegDataCheck {
   public:
-    explicit JpegDataCheck(const QString& path)
-        : path_(path),
+    explicit JpegDataCheck(QString path)
+        : path_(std::move(path)),
           thread_([this](const std::stop_token& stop) { reading_ = readThrough(path_, stop); }) {}
 
     [[nodiscard]] const QString& path() const { return path_; }
