@@ -135,7 +135,17 @@ void configureImageReaders();
 // The MIME types of the image files the control can load, sorted.
 [[nodiscard]] QStringList readableMimeTypes();
 
-// The Qt implementation of the control.
-[[nodiscard]] std::unique_ptr<ImageView> makeImageKit();
+// A JPEG's compressed data being read through on a thread of its own, to refuse damaged
+// data before anything is printed.
+class JpegDataCheck;
+
+// Starts reading the file named on the command line through, before the window and the
+// settings are made, so that printing it need not wait for that. The control takes the
+// reading over when it loads the same path; nothing is kept for a file that is no JPEG.
+[[nodiscard]] std::shared_ptr<JpegDataCheck> readAhead(const QString& path);
+
+// The Qt implementation of the control; readAhead may be empty.
+[[nodiscard]] std::unique_ptr<ImageView> makeImageKit(
+    std::shared_ptr<JpegDataCheck> readAhead = {});
 
 }  // namespace velmar::image_component

@@ -43,7 +43,7 @@ class QtImageFile final : public ImageFile {
 
     bool Load(std::int32_t /*mode*/) override {
         try {
-            image_.loaded = loadImage(path_);
+            image_.loaded = loadImage(path_, std::exchange(image_.readAhead, {}));
         } catch (const Error& error) {
             image_ = CurrentImage{};
             lastError_ = error.message();
@@ -145,11 +145,13 @@ std::int16_t bitsPerPixel(const LoadedImage& loaded) {
 
 class ImageKit final : public ImageView {
   public:
-    ImageKit()
+    explicit ImageKit(std::shared_ptr<JpegDataCheck> readAhead)
         : display_(std::make_unique<ImageDisplay>()),
           file_(image_, *display_),
           printer_(image_, *display_),
-          edit_(image_) {}
+          edit_(image_) {
+        image_.readAhead = std::move(readAhead);
+    }
 
     bool Draw(std::int32_t /*mode*/) override {
         display_->showImage(image_.handle != 0 ? pixels(image_.loaded) : QImage());
@@ -200,8 +202,8 @@ QStringList readableMimeTypes() {
     return types;
 }
 
-std::unique_ptr<ImageView> makeImageKit() {
-    return std::make_unique<ImageKit>();
+std::unique_ptr<ImageView> makeImageKit(std::shared_ptr<JpegDataCheck> readAhead) {
+    return std::make_unique<ImageKit>(std::move(readAhead));
 }
 
 }  // namespace velmar::image_component

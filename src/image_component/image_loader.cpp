@@ -4,12 +4,14 @@
 
 #include "base/error.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QTransform>
 
 #include <cmath>
 #include <limits>
+#include <thread>
 #include <utility>
 
 namespace velmar::image_component {
@@ -98,9 +100,59 @@ QImage decodeJpegUpright(const LoadedImage& loaded) {
     return decodeUpright(loaded.path);
 }
 
+}  // namespace
+
+// Reads the data through on a thread of its own; dropping the object stops the reading
+// at the next row and waits for the thread.
+class JpegDataCheck {
+  public:
+    explicit JpegDataCheck(QString path)
+        : path_(std::move(path)),
+          thread_([this](const std::stop_token& stop) { reading_ = readThrough(path_, stop); }) {}
+
+    [[nodiscard]] const QString& path() const { return path_; }
+
+    // The reason the data cannot be decoded, or nothing when all of it can.
+    std::optional<QString> damage() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+        if (reading_.outcome == JpegDataReading::Outcome::kDamaged) {
+            return reading_.reason;
+        }
+        return std::nullopt;
+    }
+
+  private:
+    // The JPEG library's reading where this build has it, else Qt's reader at an eighth of
+    // the size.
+    static JpegDataReading readThrough(const QString& path, const std::stop_token& stop) {
+        JpegDataReading reading = readJpegDataThrough(path, stop);
+        if (reading.outcome != JpegDataReading::Outcome::kNotRead || stop.stop_requested()) {
+            return reading;
+        }
+        QImageReader reader(path);
+        const QSize stored = reader.size();
+        reader.setScaledSize(QSize((stored.width() + kCheckScale - 1) / kCheckScale,
+                                   (stored.height() + kCheckScale - 1) / kCheckScale));
+        QImage reduced;
+        if (!reader.read(&reduced) || reduced.isNull()) {
+            return {JpegDataReading::Outcome::kDamaged, reader.errorString()};
+        }
+        return {JpegDataReading::Outcome::kWhole, {}};
+    }
+
+    const QString path_;
+    JpegDataReading reading_;
+    std::jthread thread_;  // last, so that it starts after and stops before the rest
+};
+
+namespace {
+
 // A JPEG that goes onto the page as it is. Its markers are checked now; its compressed
 // data when it is first needed (see checkData()).
-std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& reader) {
+std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& reader,
+                                           std::shared_ptr<JpegDataCheck> readAhead) {
     const std::optional<JpegLayout> layout = readJpegLayout(path);
     if (layout && !layout->complete) {
         raiseUnreadable(QStringLiteral("ﾌｧｲﾙが途中で切れています"));
@@ -115,6 +167,9 @@ std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& re
     loaded.size = turnsSideways(loaded.transformation) ? stored.transposed() : stored;
     loaded.resolution = uprightResolution(path, loaded.transformation);
     loaded.jpeg = layout;
+    loaded.dataCheck = readAhead && readAhead->path() == path
+                           ? std::move(readAhead)
+                           : std::make_shared<JpegDataCheck>(path);
     return loaded;
 }
 
@@ -153,11 +208,20 @@ QImage compacted(QImage image) {
     return image;
 }
 
-LoadedImage loadImage(const QString& path) {
+std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
+    QFile file(path);
+    constexpr qint64 kStartOfImageLength = 2;
+    if (!file.open(QIODevice::ReadOnly) || file.read(kStartOfImageLength) != "\xFF\xD8") {
+        return {};
+    }
+    return std::make_shared<JpegDataCheck>(path);
+}
+
+LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) {
     QImageReader reader(path);
     checkReadable(path, reader);
     if (reader.format() == "jpeg") {
-        if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader)) {
+        if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader, std::move(readAhead))) {
             return std::move(*jpeg);
         }
         reader.setFileName(path);  // start again from the beginning
@@ -180,13 +244,13 @@ void checkData(LoadedImage& loaded) {
     if (loaded.dataChecked || !loaded.jpeg) {
         return;
     }
-    const QSize stored = loaded.jpeg->storedSize;
-    QImageReader reader(loaded.path);
-    reader.setScaledSize(QSize((stored.width() + kCheckScale - 1) / kCheckScale,
-                               (stored.height() + kCheckScale - 1) / kCheckScale));
-    QImage reduced;
-    if (!reader.read(&reduced) || reduced.isNull()) {
-        raiseUnreadable(reader.errorString());
+    if (!loaded.dataCheck) {
+        loaded.dataCheck = std::make_shared<JpegDataCheck>(loaded.path);
+    }
+    const std::optional<QString> damage = loaded.dataCheck->damage();
+    loaded.dataCheck.reset();
+    if (damage) {
+        raiseUnreadable(*damage);
     }
     loaded.dataChecked = true;
 }
@@ -201,6 +265,7 @@ const QImage& pixels(LoadedImage& loaded) {
         attachResolution(image, loaded.resolution);
         loaded.image = std::move(image);
         loaded.dataChecked = true;  // decoded completely
+        loaded.dataCheck.reset();
     }
     return loaded.image;
 }

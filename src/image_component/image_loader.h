@@ -11,12 +11,15 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace velmar::image_component {
 
 // The largest decoded image accepted, in MiB (a 200-megapixel colour image needs 800).
 inline constexpr int kImageAllocationLimitMiB = 2048;
+
+class JpegDataCheck;
 
 struct LoadedImage {
     QString path;
@@ -27,6 +30,9 @@ struct LoadedImage {
     std::optional<JpegLayout> jpeg;
     QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
     bool dataChecked = false;  // the JPEG's compressed data was read through without error
+    // The reading through of a pass-through JPEG's data, started when the file was loaded
+    // so that it runs while the program gets ready to print.
+    std::shared_ptr<JpegDataCheck> dataCheck;
     // Upright pixels: 8-bit grey, 24-bit colour, or 32-bit with transparency. For a JPEG
     // that passes through they are decoded only when needed (see pixels()).
     QImage image;
@@ -39,6 +45,7 @@ struct LoadedImage {
 struct CurrentImage {
     LoadedImage loaded;
     std::int32_t handle = 0;
+    std::shared_ptr<JpegDataCheck> readAhead;  // for the first load of its path only
 };
 
 // True when an image of this size would need more memory than the readers accept.
@@ -48,11 +55,13 @@ struct CurrentImage {
 // onto the page as it is is not decoded: its markers are checked, and a file cut short
 // is refused. Throws velmar::Error with a message for the user when the file cannot be
 // read.
-[[nodiscard]] LoadedImage loadImage(const QString& path);
+// A reading of the same path started ahead is taken over.
+[[nodiscard]] LoadedImage loadImage(const QString& path,
+                                    std::shared_ptr<JpegDataCheck> readAhead = {});
 
 // Reads a JPEG's compressed data through once, at an eighth of its size, unless that was
 // done or its pixels were decoded; so damaged data is refused before it goes onto a page.
-// Throws velmar::Error when the data is damaged.
+// Waits for the reading started at load. Throws velmar::Error when the data is damaged.
 void checkData(LoadedImage& loaded);
 
 // The image's pixels, decoding them on first use. Throws velmar::Error when that fails.

@@ -7,4 +7,8 @@ std::optional<QImage> decodeJpegPixels(const QString& /*path*/) {
     return std::nullopt;
 }
 
+JpegDataReading readJpegDataThrough(const QString& /*path*/, const std::stop_token& /*stop*/) {
+    return {};
+}
+
 }  // namespace velmar::image_component

@@ -1,6 +1,7 @@
 #include "print_window/run.h"
 #include "print_window/command_line.h"
 #include "print_window/fm_prn.h"
+#include "print_window/startup_text.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -24,13 +25,16 @@ int run(const platform::Services& services) {
     if (answerCommandLineRequest(services)) {
         return 0;
     }
+    image_component::configureImageReaders();
     // The whole interface is Japanese, the toolkit's dates and numbers too.
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     QTranslator toolkitTexts;
     loadToolkitTranslations(toolkitTexts);
     QApplication::setWindowIcon(programIcon());
-    image_component::configureImageReaders();
-    fmPrn window(services, image_component::makeImageKit());
+    // A JPEG to print is read through while the window and the settings are made.
+    std::shared_ptr<image_component::JpegDataCheck> readAhead =
+        image_component::readAhead(pathFromArguments(services.process.argumentText()));
+    fmPrn window(services, image_component::makeImageKit(std::move(readAhead)));
     window.Form_Load();
     if (window.isUnloaded()) {
         return window.exitStatus();

@@ -198,13 +198,22 @@ QImage onWhite(const QImage& image) {
     return flat;
 }
 
-// Data that cannot be decoded is found before anything goes onto a page.
-TEST_F(PdfPage, JpegWithDamagedDataIsRefusedAndNothingIsWritten) {
+// Data that cannot be decoded is found before anything goes onto a page: read through when
+// the image is printed, read ahead from the start, or when another file was read ahead.
+class DamagedJpeg : public PdfPage, public testing::WithParamInterface<QString> {};
+
+TEST_P(DamagedJpeg, IsRefusedAndNothingIsWritten) {
     QByteArray jpeg = test::qtEncoded(noise(QImage::Format_RGB888), "JPEG");
+    write(QStringLiteral("whole.jpg"), jpeg);
     const qsizetype scan = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
     ASSERT_GT(scan, 0);
     jpeg.replace((scan + jpeg.size()) / 2, 2, QByteArray("\xFF\x27", 2));  // no such marker
-    kit->File().Path(write(QStringLiteral("damaged.jpg"), jpeg));
+    const QString damaged = write(QStringLiteral("damaged.jpg"), jpeg);
+    if (!GetParam().isEmpty()) {
+        kit = makeImageKit(readAhead(home.filePath(GetParam())));
+        kit->Printer().SettingsFile(home.filePath(QStringLiteral("IkPrn.Ik")));
+    }
+    kit->File().Path(damaged);
     ASSERT_TRUE(kit->File().Load(0));
     ImagePrinter& printer = kit->Printer();
     ASSERT_TRUE(printer.CheckReady(1));
@@ -216,6 +225,10 @@ TEST_F(PdfPage, JpegWithDamagedDataIsRefusedAndNothingIsWritten) {
     printer.AbortDocument();
     EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files).isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(ReadAhead, DamagedJpeg,
+                         testing::Values(QString(), QStringLiteral("damaged.jpg"),
+                                         QStringLiteral("whole.jpg")));
 
 class LosslessSource : public PdfPage, public testing::WithParamInterface<Lossless> {};
 
