@@ -1,10 +1,20 @@
-// Builds without the JPEG library leave every file to Qt's readers.
+// Builds without the JPEG library leave every file to Qt's readers and writers.
 #include "image_component/jpeg_pixels.h"
 
 namespace velmar::image_component {
 
 std::optional<QImage> decodeJpegPixels(const QString& /*path*/) {
     return std::nullopt;
+}
+
+bool encodeJpegPixels(const QImage& /*pixels*/, const JpegEncoding& /*encoding*/,
+                      QIODevice& /*device*/) {
+    return false;
+}
+
+bool transcodeJpeg(const QString& /*path*/, QSize /*storedSize*/, const JpegEncoding& /*encoding*/,
+                   QIODevice& /*device*/) {
+    return false;
 }
 
 }  // namespace velmar::image_component
