@@ -290,7 +290,8 @@ TEST_P(JpegCopied, KeepsTheUprightPictureAndResolution) {
     }
     const QImage written = QImageReader(saved).read();
     ASSERT_EQ(written.size(), expected.size());
-    EXPECT_LE(largestDifference(written, expected), 8);
+    // Grey made by Qt (builds without the JPEG library) weighs the colours a little apart.
+    EXPECT_LE(largestDifference(written, expected), 16);
 }
 
 INSTANTIATE_TEST_SUITE_P(
