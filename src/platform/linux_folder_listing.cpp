@@ -36,6 +36,10 @@ class OpenFolder {
     DIR* folder_;
 };
 
+const char* nameOf(const dirent& entry) {
+    return &entry.d_name[0];
+}
+
 bool isDotEntry(const char* name) {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }
@@ -46,7 +50,7 @@ bool isFolder(const OpenFolder& folder, const dirent& entry) {
         return entry.d_type == DT_DIR;
     }
     struct stat status {};
-    return fstatat(folder.descriptor(), entry.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+    return fstatat(folder.descriptor(), nameOf(entry), &status, 0) == 0 && S_ISDIR(status.st_mode);
 }
 
 }  // namespace
@@ -58,8 +62,8 @@ std::optional<QStringList> listFileNames(const QString& folder) {
     }
     QStringList names;
     while (const dirent* entry = listing.next()) {
-        if (!isDotEntry(entry->d_name) && !isFolder(listing, *entry)) {
-            names << QFile::decodeName(entry->d_name);
+        if (!isDotEntry(nameOf(*entry)) && !isFolder(listing, *entry)) {
+            names << QFile::decodeName(nameOf(*entry));
         }
     }
     return names;
