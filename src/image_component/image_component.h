@@ -99,6 +99,8 @@ class ImagePrinter {
 class ImageEdit {
   public:
     virtual ~ImageEdit() = default;
+    // Makes the image 8-bit grey or 24-bit colour for what saves write and BitDepth says;
+    // the image shown and printed keeps its pixels. False for other depths or no image.
     virtual bool ConvertColorDepth(std::int32_t bitsPerPixel, std::int32_t mode,
                                    std::int32_t palette, std::int32_t threshold) = 0;
 };

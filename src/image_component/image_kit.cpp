@@ -2,6 +2,7 @@
 #include "image_component/image_component.h"
 #include "image_component/image_display.h"
 #include "image_component/image_loader.h"
+#include "image_component/jpeg_pixels.h"
 #include "image_component/qt_printer.h"
 
 #include <QFileDialog>
@@ -44,6 +45,7 @@ class QtImageFile final : public ImageFile {
     bool Load(std::int32_t /*mode*/) override {
         try {
             image_.loaded = loadImage(path_, std::exchange(image_.readAhead, {}));
+            image_.convertedDepth = 0;
         } catch (const Error& error) {
             image_ = CurrentImage{};
             lastError_ = error.message();
@@ -83,16 +85,72 @@ class QtImageFile final : public ImageFile {
     // The file at the path held is replaced only by the complete image.
     void writeWhole(std::int32_t format) const {
         platform::StagedFile file(path_);
-        QImageWriter writer(&file.device(), format == kFormatJpeg ? "jpeg" : "bmp");
-        if (format == kFormatJpeg) {
-            writer.setQuality(jpegQuality_);
-        }
-        const bool written = writer.write(pixels(image_.loaded));
-        if (!written) {
+        try {
+            if (format == kFormatJpeg) {
+                writeJpeg(file.device());
+            } else {
+                writeWithQt(file.device(), "bmp", inSavedDepth(pixels(image_.loaded)));
+            }
+        } catch (const Error&) {
             file.checkDevice();  // a full disk says so rather than the encoder's words
-            throw Error(writer.errorString());
+            throw;
         }
         file.replaceTarget();
+    }
+
+    // A JPEG printed as it is and not decoded yet goes straight from its file into the
+    // new one, a few rows at a time; its data then counts as checked. Other images are
+    // written from their pixels.
+    void writeJpeg(QIODevice& device) const {
+        LoadedImage& loaded = image_.loaded;
+        // Both ways below read all of the data, so a reading through is not wanted too.
+        loaded.dataCheck.reset();
+        const JpegEncoding encoding{savesColour(), jpegQuality_, loaded.resolution};
+        if (loaded.image.isNull() && loaded.jpeg &&
+            loaded.transformation == QImageIOHandler::TransformationNone &&
+            transcodeJpeg(loaded.path, loaded.jpeg->storedSize, encoding, device)) {
+            loaded.dataChecked = true;
+            return;
+        }
+        const QImage& held = pixels(loaded);
+        const bool compact =
+            held.format() == QImage::Format_Grayscale8 || held.format() == QImage::Format_RGB888;
+        const QImage rows = compact ? held : held.convertedTo(encodedFormat(encoding.colour));
+        if (!encodeJpegPixels(rows, encoding, device)) {
+            writeWithQt(device, "jpeg", rows.convertedTo(encodedFormat(encoding.colour)));
+        }
+    }
+
+    void writeWithQt(QIODevice& device, const char* format, const QImage& image) const {
+        QImageWriter writer(&device, format);
+        writer.setQuality(jpegQuality_);
+        if (!writer.write(image)) {
+            throw Error(writer.errorString());
+        }
+    }
+
+    static QImage::Format encodedFormat(bool colour) {
+        return colour ? QImage::Format_RGB888 : QImage::Format_Grayscale8;
+    }
+
+    // Whether a save writes colour: as a conversion asked, else as the image holds it.
+    [[nodiscard]] bool savesColour() const {
+        if (image_.convertedDepth != 0) {
+            return image_.convertedDepth == 24;
+        }
+        const LoadedImage& loaded = image_.loaded;
+        if (loaded.image.isNull() && loaded.jpeg) {
+            return loaded.jpeg->components != 1;
+        }
+        return loaded.image.format() != QImage::Format_Grayscale8;
+    }
+
+    // The pixels in the depth a conversion asked for.
+    [[nodiscard]] QImage inSavedDepth(const QImage& held) const {
+        if (image_.convertedDepth == 0 || held.format() == encodedFormat(savesColour())) {
+            return held;
+        }
+        return held.convertedTo(encodedFormat(savesColour()));
     }
 
     CurrentImage& image_;
@@ -112,10 +170,9 @@ class QtImageEdit final : public ImageEdit {
         if (image_.handle == 0 || (bitsPerPixel != 24 && bitsPerPixel != 8)) {
             return false;
         }
-        // Only the pixels change; a JPEG still goes onto the page as the file holds it.
-        (void)pixels(image_.loaded);
-        image_.loaded.image.convertTo(bitsPerPixel == 24 ? QImage::Format_RGB888
-                                                         : QImage::Format_Grayscale8);
+        // Only what a save writes changes: the image shown and printed stays as loaded, so
+        // a saved copy never changes the page.
+        image_.convertedDepth = static_cast<std::int16_t>(bitsPerPixel);
         return true;
     }
 
@@ -171,7 +228,9 @@ class ImageKit final : public ImageView {
         return loaded.image.isNull() && loaded.jpeg ? loaded.jpeg->components == 1
                                                     : loaded.image.isGrayscale();
     }
-    std::int16_t BitDepth() override { return bitsPerPixel(image_.loaded); }
+    std::int16_t BitDepth() override {
+        return image_.convertedDepth != 0 ? image_.convertedDepth : bitsPerPixel(image_.loaded);
+    }
 
     ImageFile& File() override { return file_; }
     ImagePrinter& Printer() override { return printer_; }

@@ -46,6 +46,9 @@ struct CurrentImage {
     LoadedImage loaded;
     std::int32_t handle = 0;
     std::shared_ptr<JpegDataCheck> readAhead;  // for the first load of its path only
+    // The colour depth (8 or 24 bits) a conversion asked for; 0 until one does. Saves
+    // write it; what is shown and printed keeps the loaded pixels.
+    std::int16_t convertedDepth = 0;
 };
 
 // True when an image of this size would need more memory than the readers accept.

@@ -1,12 +1,18 @@
 // Decodes a JPEG file straight into compact pixels, as stored (no orientation applied),
-// and reads a JPEG's compressed data through to find damage without keeping pixels.
+// reads a JPEG's compressed data through to find damage without keeping pixels, and
+// writes JPEG files from compact pixels or straight from another JPEG file.
 #pragma once
 
+#include "image_component/recorded_resolution.h"
+
 #include <QImage>
+#include <QSize>
 #include <QString>
 
 #include <optional>
 #include <stop_token>
+
+class QIODevice;
 
 namespace velmar::image_component {
 
@@ -29,5 +35,28 @@ struct JpegDataReading {
 // compressed bit is read while little time goes to pixels. The stop token is asked between
 // rows, so a reading no longer wanted ends early.
 [[nodiscard]] JpegDataReading readJpegDataThrough(const QString& path, const std::stop_token& stop);
+
+// How a JPEG file is written: colour (24 bits, with the chroma halved both ways as JPEG
+// encoders do by default) or 8-bit grey; quality 0..100, below 0 the encoders' usual 75;
+// the resolution goes into the file's header when both directions are known.
+struct JpegEncoding {
+    bool colour = true;
+    int quality = 75;
+    RecordedResolution resolution;
+};
+
+// Writes 8-bit grey or 24-bit RGB pixels as a JPEG file into device. False, with nothing
+// written, when this encoder does not take them (another pixel format, or no JPEG library
+// in this build). Raises velmar::Error when encoding or writing fails.
+[[nodiscard]] bool encodeJpegPixels(const QImage& pixels, const JpegEncoding& encoding,
+                                    QIODevice& device);
+
+// Decodes the JPEG file at path a few rows at a time straight into a new JPEG file in
+// device, so its pixels are never held whole. False, with nothing written, when this
+// encoder does not take the file (not one or three components, not storedSize pixels as
+// stored, or no JPEG library in this build). Raises velmar::Error when the file's data is
+// damaged or writing fails.
+[[nodiscard]] bool transcodeJpeg(const QString& path, QSize storedSize,
+                                 const JpegEncoding& encoding, QIODevice& device);
 
 }  // namespace velmar::image_component

@@ -1,4 +1,4 @@
-// Builds without the JPEG library leave every file to Qt's readers.
+// Builds without the JPEG library leave every file to Qt's readers and writers.
 #include "image_component/jpeg_pixels.h"
 
 namespace velmar::image_component {
@@ -9,6 +9,16 @@ std::optional<QImage> decodeJpegPixels(const QString& /*path*/) {
 
 JpegDataReading readJpegDataThrough(const QString& /*path*/, const std::stop_token& /*stop*/) {
     return {};
+}
+
+bool encodeJpegPixels(const QImage& /*pixels*/, const JpegEncoding& /*encoding*/,
+                      QIODevice& /*device*/) {
+    return false;
+}
+
+bool transcodeJpeg(const QString& /*path*/, QSize /*storedSize*/, const JpegEncoding& /*encoding*/,
+                   QIODevice& /*device*/) {
+    return false;
 }
 
 }  // namespace velmar::image_component

@@ -1,13 +1,14 @@
 // The file-system service, built on Qt's file classes.
 #include "platform/file_system.h"
 #include "platform/file_error.h"
+#include "platform/folder_listing.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
+#include <optional>
 #include <utility>
 
 namespace velmar::platform {
@@ -29,18 +30,15 @@ void FileSystem::createFolder(const QString& path) const {
 }
 
 QStringList FileSystem::fileNames(const QString& folder) const {
-    const QDir dir(folder);
-    if (!dir.exists()) {
-        raiseFolderError(QStringLiteral("が見つかりません"), folder);
+    // One unsorted pass, names only: a folder of many thousand files costs no sorting and
+    // no look at each file.
+    std::optional<QStringList> names = listFileNames(folder);
+    if (!names) {
+        raiseFolderError(folderExists(folder) ? QStringLiteral("を読み取れません")
+                                              : QStringLiteral("が見つかりません"),
+                         folder);
     }
-    // One unsorted pass, names only: a folder of many thousand files costs no sorting.
-    QStringList names;
-    QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::System);
-    while (entries.hasNext()) {
-        entries.next();
-        names << entries.fileName();
-    }
-    return names;
+    return std::move(*names);
 }
 
 TextReader FileSystem::openTextFileForReading(const QString& path) const {
@@ -80,18 +78,25 @@ bool FileSystem::addName(const QString& existing, const QString& newName) const 
 }
 
 void FileSystem::removeAbandonedTemporaries(const QString& folder) const {
+    if (const std::optional<QStringList> names = listFileNames(folder)) {
+        removeAbandonedTemporaries(folder, *names);
+    }
+}
+
+void FileSystem::removeAbandonedTemporaries(const QString& folder, const QStringList& names) const {
     constexpr qint64 kAbandonedAfterSeconds = qint64{30} * 60;
     const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
-    QDirIterator entries(folder, QDir::Files | QDir::Hidden);
-    while (entries.hasNext()) {
-        entries.next();
-        const QFileInfo entry = entries.fileInfo();
-        const QString name = entry.fileName();
+    for (const QString& name : names) {
         const bool temporary =
             name.startsWith(QLatin1Char('.')) &&
             (name.endsWith(QLatin1String(".tmp")) || name.endsWith(QLatin1String(".part")));
-        if (temporary && entry.lastModified() <= abandoned) {
-            QFile::remove(entry.filePath());  // another copy may have removed it first
+        if (!temporary) {
+            continue;
+        }
+        const QString path = QDir(folder).filePath(name);
+        const QFileInfo entry(path);
+        if (entry.isFile() && entry.lastModified() <= abandoned) {
+            QFile::remove(path);  // another copy may have removed it first
         }
     }
 }

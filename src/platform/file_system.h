@@ -63,7 +63,7 @@ class FileSystem {
     [[nodiscard]] bool folderExists(const QString& path) const;
     // Creates one folder; its parent must exist and the folder must not.
     void createFolder(const QString& path) const;
-    // The names of the files (not sub-folders) directly in a folder.
+    // The names of the files (not sub-folders) directly in a folder, unsorted.
     [[nodiscard]] QStringList fileNames(const QString& folder) const;
     [[nodiscard]] TextReader openTextFileForReading(const QString& path) const;
     [[nodiscard]] TextWriter openTextFileForWriting(const QString& path) const;
@@ -78,6 +78,9 @@ class FileSystem {
     // while writing left in a folder. Files younger than half an hour may still be being
     // written by another running copy and stay. Best effort: never raises.
     void removeAbandonedTemporaries(const QString& folder) const;
+    // The same among the names of the folder's files listed already: only the temporary
+    // files among them are looked at.
+    void removeAbandonedTemporaries(const QString& folder, const QStringList& names) const;
     [[nodiscard]] FileCalls& calls() const { return *calls_; }
 
   private:

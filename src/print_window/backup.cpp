@@ -121,16 +121,10 @@ void createFolderUnlessThere(const platform::FileSystem& files, const QString& f
     }
 }
 
-}  // namespace
-
-QString backUpFolder() {
-    return user_data::usr().sUserDataFolder + QLatin1String(kBackUpFolder);
-}
-
-std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& folder) {
-    createFolderUnlessThere(files, folder);
+// One more than the highest leading number among the backup names.
+std::int16_t nextNumberAmong(const QStringList& names, const QString& folder) {
     std::int16_t number = 0;
-    for (const QString& name : files.fileNames(folder)) {
+    for (const QString& name : names) {
         if (!isBackUpName(name)) {
             continue;
         }
@@ -143,6 +137,17 @@ std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& fold
         raiseNoFreeNumber(folder);
     }
     return static_cast<std::int16_t>(number + 1);
+}
+
+}  // namespace
+
+QString backUpFolder() {
+    return user_data::usr().sUserDataFolder + QLatin1String(kBackUpFolder);
+}
+
+std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& folder) {
+    createFolderUnlessThere(files, folder);
+    return nextNumberAmong(files.fileNames(folder), folder);
 }
 
 QString publishBackUp(const platform::FileSystem& files, const QString& folder,
@@ -162,8 +167,9 @@ QString publishBackUp(const platform::FileSystem& files, const QString& folder,
     }
 }
 
-// The copy is written whole under a hidden name first and only then given its number,
-// which the highest number at that moment decides: a run that is killed or fails leaves
+// The folder is listed once: its names give the number and the hidden copies killed runs
+// left. The copy is written whole under a hidden name first and only then given the
+// number, or the next one that no file has by then: a run that is killed or fails leaves
 // no file under a backup name, and copies running together never share one.
 void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
     if (ikImg.ImageHandle() == 0) {
@@ -171,8 +177,10 @@ void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
     }
     const platform::FileSystem& files = user_data::EnsureFso();
     const QString folder = backUpFolder();
-    const std::int16_t planned = NextBackUpNo(files, folder);
-    files.removeAbandonedTemporaries(folder);
+    createFolderUnlessThere(files, folder);
+    const QStringList names = files.fileNames(folder);
+    const std::int16_t planned = nextNumberAmong(names, folder);
+    files.removeAbandonedTemporaries(folder, names);
     const bool bitmap = nBackUpMode == kBitmapBackUp;
     const QString extension = QLatin1String(bitmap ? kBitmapExtension : kJpegExtension);
     const QString name = backUpBaseName(folder, planned) + extension;
@@ -182,8 +190,7 @@ void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
     } else {
         saveJpeg(ikImg, copy.path(), name);
     }
-    static_cast<void>(
-        publishBackUp(files, folder, copy.path(), NextBackUpNo(files, folder), extension));
+    static_cast<void>(publishBackUp(files, folder, copy.path(), planned, extension));
 }
 
 }  // namespace velmar::print_window

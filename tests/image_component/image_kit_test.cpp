@@ -2,6 +2,7 @@
 #include "image_component/image_component.h"
 #include "image_component/image_display.h"
 #include "image_component/image_fixtures.h"
+#include "image_component/jpeg_layout.h"
 #include "image_component/recorded_resolution.h"
 
 #include <QDir>
@@ -11,6 +12,8 @@
 #include <QImageWriter>
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace velmar::image_component {
 namespace {
@@ -230,6 +233,73 @@ TEST_P(JpegShown, DecodesUprightIntoTwentyFourBits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ExifOrientations, JpegShown, testing::Range(1, 9));
+
+struct JpegCopy {
+    const char* name;
+    bool grey;
+    std::uint16_t orientation;  // EXIF orientation of the source
+    std::int32_t convertTo;     // ConvertColorDepth before the save; 0 none
+    int components;             // of the copy
+};
+
+class JpegCopied : public ImageKitTest, public testing::WithParamInterface<JpegCopy> {};
+
+// A JPEG copy of a JPEG: upright, the depth asked for, the resolution kept, the pixels
+// close to the source's.
+TEST_P(JpegCopied, KeepsTheUprightPictureAndResolution) {
+    const JpegCopy& copy = GetParam();
+    QImage source(48, 32, QImage::Format_RGB888);
+    for (int y = 0; y < source.height(); ++y) {
+        for (int x = 0; x < source.width(); ++x) {
+            source.setPixel(x, y, qRgb(x * 5, y * 7, 120));
+        }
+    }
+    if (copy.grey) {
+        source.convertTo(QImage::Format_Grayscale8);
+    }
+    test::ExifOptions exif;
+    exif.orientation = copy.orientation;
+    const QString path =
+        write(QStringLiteral("in.jpg"), test::jpegWithJfifAndExif(1, 300, 150, exif, source));
+    ASSERT_TRUE(load(path));
+    if (copy.convertTo != 0) {
+        ASSERT_TRUE(kit->Edit().ConvertColorDepth(copy.convertTo, 0, -1, 50));
+    }
+    const QString saved = home.filePath(QStringLiteral("copy.jpg"));
+    kit->File().Path(saved);
+    kit->File().JpegQuality(85);
+    ASSERT_TRUE(kit->File().Save(kFormatJpeg, kit->ImageHandle()))
+        << kit->File().LastError().toStdString();
+
+    const std::optional<JpegLayout> layout = readJpegLayout(saved);
+    ASSERT_TRUE(layout.has_value());
+    EXPECT_EQ(layout->components, copy.components);
+    const bool turned = copy.orientation == 6;
+    EXPECT_EQ(readRecordedResolution(saved),
+              turned ? (RecordedResolution{150, 300}) : (RecordedResolution{300, 150}));
+    QImageReader sourceReader(path);
+    sourceReader.setAutoTransform(true);
+    QImage expected = sourceReader.read();
+    for (int y = 0; copy.components == 1 && y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {  // a grey JPEG holds the luma
+            const QRgb pixel = expected.pixel(x, y);
+            const int luma = static_cast<int>(
+                std::nearbyint(0.299 * qRed(pixel) + 0.587 * qGreen(pixel) + 0.114 * qBlue(pixel)));
+            expected.setPixel(x, y, qRgb(luma, luma, luma));
+        }
+    }
+    const QImage written = QImageReader(saved).read();
+    ASSERT_EQ(written.size(), expected.size());
+    // Grey made by Qt (builds without the JPEG library) weighs the colours a little apart.
+    EXPECT_LE(largestDifference(written, expected), 16);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sources, JpegCopied,
+    testing::Values(JpegCopy{"Colour", false, 1, 0, 3}, JpegCopy{"ColourToGrey", false, 1, 8, 1},
+                    JpegCopy{"Grey", true, 1, 0, 1}, JpegCopy{"GreyToColour", true, 1, 24, 3},
+                    JpegCopy{"TurnedColour", false, 6, 24, 3}),
+    [](const testing::TestParamInfo<JpegCopy>& info) { return info.param.name; });
 
 struct Fit {
     QSize image;

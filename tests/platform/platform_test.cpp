@@ -160,10 +160,23 @@ TEST(FileSystemFolders, FileNamesListsFilesOnly) {
     const test::TempHome home;
     test::writeFile(home.filePath(QStringLiteral("b.jpg")), "x");
     test::writeFile(home.filePath(QStringLiteral("a.ini")), "x");
+    test::writeFile(home.filePath(QStringLiteral(".hidden.jpg")), "x");
     test::writeFile(home.filePath(QStringLiteral("folder/inner.jpg")), "x");
+    QStringList expected{QStringLiteral(".hidden.jpg"), QStringLiteral("a.ini"),
+                         QStringLiteral("b.jpg")};
+#ifndef Q_OS_WIN
+    // A link counts as what it points to.
+    ASSERT_TRUE(QFile::link(home.filePath(QStringLiteral("folder")),
+                            home.filePath(QStringLiteral("linked folder"))));
+    ASSERT_TRUE(QFile::link(home.filePath(QStringLiteral("b.jpg")),
+                            home.filePath(QStringLiteral("linked.jpg"))));
+    expected << QStringLiteral("linked.jpg");
+#endif
     QStringList names = FileSystem().fileNames(home.path());
     names.sort();
-    EXPECT_EQ(names, (QStringList{QStringLiteral("a.ini"), QStringLiteral("b.jpg")}));
+    EXPECT_EQ(names, expected);
+    EXPECT_THROW(static_cast<void>(FileSystem().fileNames(home.filePath(QStringLiteral("none")))),
+                 Error);
 }
 
 // Half-written files of killed runs go once they are old; a young one may be in use.

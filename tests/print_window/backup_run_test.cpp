@@ -4,11 +4,13 @@
 #include "doubles/velmar_process.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -93,6 +95,32 @@ INSTANTIATE_TEST_SUITE_P(
                             "ﾊﾞｯｸｱｯﾌﾟ用ﾌｫﾙﾀﾞ %1 には空いている番号がありません (最大 32767)"},
                     Failure{"FolderCannotBeMade", "Temp", "ﾌｫﾙﾀﾞ %1 を作成できません"}),
     [](const testing::TestParamInfo<Failure>& info) { return info.param.name; });
+
+// The colour JPEG copy of a grey image leaves the page as it was: its grey pixels.
+TEST_F(BackUpRun, JpegCopyOfAGreyImageLeavesThePageAsItWas) {
+    QImage grey(60, 40, QImage::Format_Grayscale8);
+    for (int y = 0; y < grey.height(); ++y) {
+        std::memset(grey.scanLine(y), y * 6, static_cast<std::size_t>(grey.width()));
+    }
+    ASSERT_TRUE(grey.save(imagePath(), "PNG"));
+    for (const int mode : {0, 2}) {
+        storeMode(mode);
+        const test::RunResult result = print();
+        ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    }
+    const QStringList pdfs = files(userData(), QStringLiteral("*.pdf"));
+    ASSERT_EQ(pdfs.size(), 2);
+    const auto bytesOf = [this](const char* name) {
+        QFile file(userData() + QString::fromUtf8(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
+        return file.readAll();
+    };
+    const QByteArray withoutCopy = bytesOf("Print Out.pdf");
+    EXPECT_TRUE(withoutCopy.contains("/DeviceGray"));
+    EXPECT_EQ(bytesOf("Print Out (2).pdf"), withoutCopy);
+    EXPECT_NE(QImageReader(backUps() + QStringLiteral("/0001.jpg")).read().format(),
+              QImage::Format_Grayscale8);
+}
 
 // Copies started at the same moment each keep their own copy under their own number.
 TEST_F(BackUpRun, CopiesRunningTogetherNeverShareANumber) {
