@@ -6,20 +6,24 @@
 
 #include <array>
 #include <exception>
+#include <memory>
 
 // The toolkit is given the program's name only: every argument is Velmar's, so a file
 // named like a toolkit option ("-reverse", "-platform") is printed like any other. The
 // process service reads the arguments from the system.
 int main(int argc, char* argv[]) {
     velmar::platform::selectHeadlessPlatformWhenNoDisplay();
-    int toolkitArgc = argc > 0 ? 1 : 0;
-    std::array<char*, 2> toolkitArgv{argc > 0 ? argv[0] : nullptr, nullptr};
-    const QApplication app(toolkitArgc, toolkitArgv.data());
-    QApplication::setApplicationName(QString::fromLatin1(velmar::platform::kAppTitle));
-    QApplication::setApplicationVersion(QStringLiteral(VELMAR_VERSION));
     try {
         const velmar::platform::NativeServices native;
-        return velmar::print_window::run(native.services());
+        // A JPEG to print is read through while the toolkit and the window start.
+        std::shared_ptr<velmar::image_component::JpegDataCheck> readAhead =
+            velmar::print_window::readAheadNamedImage(native.services());
+        int toolkitArgc = argc > 0 ? 1 : 0;
+        std::array<char*, 2> toolkitArgv{argc > 0 ? argv[0] : nullptr, nullptr};
+        const QApplication app(toolkitArgc, toolkitArgv.data());
+        QApplication::setApplicationName(QString::fromLatin1(velmar::platform::kAppTitle));
+        QApplication::setApplicationVersion(QStringLiteral(VELMAR_VERSION));
+        return velmar::print_window::run(native.services(), std::move(readAhead));
     } catch (const std::exception& error) {
         velmar::platform::writeDiagnostic(QStringLiteral("error: ") +
                                           QString::fromStdString(error.what()));

@@ -102,13 +102,16 @@ QImage decodeJpegUpright(const LoadedImage& loaded) {
 
 }  // namespace
 
-// Reads the data through on a thread of its own; dropping the object stops the reading
-// at the next row and waits for the thread.
+// Reads the data through with the JPEG library on a thread of its own, which touches no
+// toolkit state and so may start before the toolkit does; dropping the object stops the
+// reading at the next row and waits for the thread. Where the library does not take the
+// file, Qt's reader reads it at an eighth of its size when the answer is wanted.
 class JpegDataCheck {
   public:
     explicit JpegDataCheck(QString path)
-        : path_(std::move(path)),
-          thread_([this](const std::stop_token& stop) { reading_ = readThrough(path_, stop); }) {}
+        : path_(std::move(path)), thread_([this](const std::stop_token& stop) {
+              reading_ = readJpegDataThrough(path_, stop);
+          }) {}
 
     [[nodiscard]] const QString& path() const { return path_; }
 
@@ -117,6 +120,9 @@ class JpegDataCheck {
         if (thread_.joinable()) {
             thread_.join();
         }
+        if (reading_.outcome == JpegDataReading::Outcome::kNotRead) {
+            reading_ = readWithQt(path_);
+        }
         if (reading_.outcome == JpegDataReading::Outcome::kDamaged) {
             return reading_.reason;
         }
@@ -124,13 +130,7 @@ class JpegDataCheck {
     }
 
   private:
-    // The JPEG library's reading where this build has it, else Qt's reader at an eighth of
-    // the size.
-    static JpegDataReading readThrough(const QString& path, const std::stop_token& stop) {
-        JpegDataReading reading = readJpegDataThrough(path, stop);
-        if (reading.outcome != JpegDataReading::Outcome::kNotRead || stop.stop_requested()) {
-            return reading;
-        }
+    static JpegDataReading readWithQt(const QString& path) {
         QImageReader reader(path);
         const QSize stored = reader.size();
         reader.setScaledSize(QSize((stored.width() + kCheckScale - 1) / kCheckScale,
@@ -240,19 +240,20 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     return loaded;
 }
 
-void checkData(LoadedImage& loaded) {
+std::shared_ptr<JpegDataCheck> dataCheckFor(LoadedImage& loaded) {
     if (loaded.dataChecked || !loaded.jpeg) {
-        return;
+        return {};
     }
     if (!loaded.dataCheck) {
         loaded.dataCheck = std::make_shared<JpegDataCheck>(loaded.path);
     }
-    const std::optional<QString> damage = loaded.dataCheck->damage();
-    loaded.dataCheck.reset();
-    if (damage) {
+    return loaded.dataCheck;
+}
+
+void requireWholeData(JpegDataCheck& check) {
+    if (const std::optional<QString> damage = check.damage()) {
         raiseUnreadable(*damage);
     }
-    loaded.dataChecked = true;
 }
 
 const QImage& pixels(LoadedImage& loaded) {

@@ -62,10 +62,13 @@ struct CurrentImage {
 [[nodiscard]] LoadedImage loadImage(const QString& path,
                                     std::shared_ptr<JpegDataCheck> readAhead = {});
 
-// Reads a JPEG's compressed data through once, at an eighth of its size, unless that was
-// done or its pixels were decoded; so damaged data is refused before it goes onto a page.
-// Waits for the reading started at load. Throws velmar::Error when the data is damaged.
-void checkData(LoadedImage& loaded);
+// The reading through of a JPEG's compressed data, at an eighth of its size, that must end
+// well before the image goes onto a page: the one started at load, else a new one. Nothing
+// when the data was read whole already or the image is no JPEG that passes through.
+[[nodiscard]] std::shared_ptr<JpegDataCheck> dataCheckFor(LoadedImage& loaded);
+
+// Waits for the reading; throws velmar::Error when the data is damaged.
+void requireWholeData(JpegDataCheck& check);
 
 // The image's pixels, decoding them on first use. Throws velmar::Error when that fails.
 const QImage& pixels(LoadedImage& loaded);

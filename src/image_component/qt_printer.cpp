@@ -125,7 +125,8 @@ TenthsRect printableTenths(const PageGeometry& page) {
 }
 
 QString publishNewPdf(const QString& folder, const QString& documentName,
-                      const std::function<void(QIODevice&)>& write) {
+                      const std::function<void(QIODevice&)>& write,
+                      const std::function<void()>& beforePublishing) {
     const QDir dir(folder);
     if (!dir.mkpath(QStringLiteral("."))) {
         throw Error(QStringLiteral("PDF の保存先ﾌｫﾙﾀﾞ %1 を作成できません")
@@ -135,6 +136,7 @@ QString publishNewPdf(const QString& folder, const QString& documentName,
     platform::FileSystem().removeAbandonedTemporaries(folder);
     PartFile part(dir, base);
     part.write(write);
+    beforePublishing();
     for (int number = 1; number <= kMostPdfNames; ++number) {
         const QString name = number == 1 ? base + QLatin1String(".pdf")
                                          : QStringLiteral("%1 (%2).pdf").arg(base).arg(number);
@@ -227,7 +229,9 @@ bool QtImagePrinter::DrawImage(std::int32_t deviceContext, std::int32_t imageHan
         return false;
     }
     LoadedImage& loaded = image_.loaded;
-    checkData(loaded);
+    if (std::shared_ptr<JpegDataCheck> check = dataCheckFor(loaded)) {
+        dataChecks_.push_back(std::move(check));
+    }
     PageImage image;
     if (loaded.jpeg) {
         image.jpegPath = loaded.path;
@@ -253,13 +257,15 @@ bool QtImagePrinter::EndDocument() {
         return false;
     }
     const std::vector<Page> pages = std::move(*document_);
+    const std::vector<std::shared_ptr<JpegDataCheck>> checks = std::move(dataChecks_);
     AbortDocument();
-    render(pages);
+    render(pages, checks);
     return true;
 }
 
 void QtImagePrinter::AbortDocument() {
     document_.reset();
+    dataChecks_.clear();
     surface_ = 0;
 }
 
@@ -366,7 +372,8 @@ void QtImagePrinter::checkSurface(std::int32_t deviceContext) const {
     }
 }
 
-void QtImagePrinter::render(const std::vector<Page>& pages) {
+void QtImagePrinter::render(const std::vector<Page>& pages,
+                            const std::vector<std::shared_ptr<JpegDataCheck>>& checks) {
     if (pages.empty()) {
         return;
     }
@@ -374,11 +381,19 @@ void QtImagePrinter::render(const std::vector<Page>& pages) {
     const auto write = [this, &document](QIODevice& device) {
         writePdf(device, document, documentName_);
     };
+    // The built-in printer writes its file while the JPEGs' data is still being read
+    // through, and names it only when all of it decoded.
+    const auto requireWholeData = [&checks] {
+        for (const std::shared_ptr<JpegDataCheck>& check : checks) {
+            image_component::requireWholeData(*check);
+        }
+    };
     if (printsToPdf_) {
-        const QString path = publishNewPdf(pdfFolder_, documentName_, write);
+        const QString path = publishNewPdf(pdfFolder_, documentName_, write, requireWholeData);
         announcePdf(path);
         return;
     }
+    requireWholeData();
     const QMarginsF margins = pageGeometry().margins;
     printer_->setDocName(documentName_);
     printOnQueue(*printer_, QueueDocument{pages, QPointF(margins.left(), margins.top()), write});

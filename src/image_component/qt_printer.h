@@ -45,9 +45,12 @@ struct TenthsRect {
 // Writes a new PDF into folder through `write` and gives it the first free name
 // "<name>.pdf", "<name> (2).pdf", "<name> (3).pdf", … once it is complete: the file is
 // written under a hidden temporary name and then linked to a name that no file holds, so
-// no PDF name ever shows a partial file and no file is replaced. Returns the path.
-[[nodiscard]] QString publishNewPdf(const QString& folder, const QString& documentName,
-                                    const std::function<void(QIODevice&)>& write);
+// no PDF name ever shows a partial file and no file is replaced. beforePublishing runs
+// between the writing and the naming; what it throws leaves no PDF. Returns the path.
+[[nodiscard]] QString publishNewPdf(
+    const QString& folder, const QString& documentName,
+    const std::function<void(QIODevice&)>& write,
+    const std::function<void()>& beforePublishing = [] {});
 
 class QtImagePrinter final : public ImagePrinter {
   public:
@@ -87,7 +90,8 @@ class QtImagePrinter final : public ImagePrinter {
     [[nodiscard]] bool runDialog(PrinterDialogKind kind, const QString& title);
     [[nodiscard]] PageGeometry pageGeometry() const;
     void checkSurface(std::int32_t deviceContext) const;
-    void render(const std::vector<Page>& pages);
+    void render(const std::vector<Page>& pages,
+                const std::vector<std::shared_ptr<JpegDataCheck>>& checks);
     [[nodiscard]] std::vector<PdfPage> pdfPages(const std::vector<Page>& pages) const;
 
     CurrentImage& image_;
@@ -99,6 +103,9 @@ class QtImagePrinter final : public ImagePrinter {
     bool printsToPdf_ = false;
     QString pdfFolder_;
     std::optional<std::vector<Page>> document_;
+    // Readings of the placed JPEGs' data; each must end well before the document is given
+    // a name or sent.
+    std::vector<std::shared_ptr<JpegDataCheck>> dataChecks_;
     std::int32_t surface_ = 0;
     std::int32_t lastSurface_ = 0;
 };

@@ -20,7 +20,13 @@ bool loadToolkitTranslations(QTranslator& translator) {
     return QApplication::installTranslator(&translator);
 }
 
-int run(const platform::Services& services) {
+std::shared_ptr<image_component::JpegDataCheck> readAheadNamedImage(
+    const platform::Services& services) {
+    return image_component::readAhead(pathFromArguments(services.process.argumentText()));
+}
+
+int run(const platform::Services& services,
+        std::shared_ptr<image_component::JpegDataCheck> readAhead) {
     // Answered before the window, the settings or the user-data folder exist.
     if (answerCommandLineRequest(services)) {
         return 0;
@@ -31,9 +37,6 @@ int run(const platform::Services& services) {
     QTranslator toolkitTexts;
     loadToolkitTranslations(toolkitTexts);
     QApplication::setWindowIcon(programIcon());
-    // A JPEG to print is read through while the window and the settings are made.
-    std::shared_ptr<image_component::JpegDataCheck> readAhead =
-        image_component::readAhead(pathFromArguments(services.process.argumentText()));
     fmPrn window(services, image_component::makeImageKit(std::move(readAhead)));
     window.Form_Load();
     if (window.isUnloaded()) {

@@ -1,7 +1,10 @@
 // The program's run, from the command line to the end of the window.
 #pragma once
 
+#include "image_component/image_component.h"
 #include "platform/platform.h"
+
+#include <memory>
 
 class QTranslator;
 
@@ -13,8 +16,15 @@ namespace velmar::print_window {
 // there are none; the translator must outlive their use.
 bool loadToolkitTranslations(QTranslator& translator);
 
+// Starts reading through the JPEG the command line names, if it names one, so that this
+// overlaps the toolkit's and the window's start. Nothing when it names no JPEG.
+[[nodiscard]] std::shared_ptr<image_component::JpegDataCheck> readAheadNamedImage(
+    const platform::Services& services);
+
 // Runs the program: answers --help and --version (see command_line.h), or else start-up,
-// then the window until it closes. Returns the exit status.
-[[nodiscard]] int run(const platform::Services& services);
+// then the window until it closes. readAhead is what readAheadNamedImage started, or
+// empty. Returns the exit status.
+[[nodiscard]] int run(const platform::Services& services,
+                      std::shared_ptr<image_component::JpegDataCheck> readAhead = {});
 
 }  // namespace velmar::print_window

@@ -198,9 +198,9 @@ QImage onWhite(const QImage& image) {
     return flat;
 }
 
-// Data that cannot be decoded is found before anything goes onto a page: read through when
-// the image is printed, read ahead from the start, or when another file was read ahead.
-class DamagedJpeg : public PdfPage, public testing::WithParamInterface<QString> {};
+// Data that cannot be decoded is found before a PDF is named: read through when the image
+// is printed, read ahead from the start, or when another file was read ahead.
+class DamagedJpeg : public PdfPage, public testing::WithParamInterface<std::string> {};
 
 TEST_P(DamagedJpeg, IsRefusedAndNothingIsWritten) {
     QByteArray jpeg = test::qtEncoded(noise(QImage::Format_RGB888), "JPEG");
@@ -209,8 +209,8 @@ TEST_P(DamagedJpeg, IsRefusedAndNothingIsWritten) {
     ASSERT_GT(scan, 0);
     jpeg.replace((scan + jpeg.size()) / 2, 2, QByteArray("\xFF\x27", 2));  // no such marker
     const QString damaged = write(QStringLiteral("damaged.jpg"), jpeg);
-    if (!GetParam().isEmpty()) {
-        kit = makeImageKit(readAhead(home.filePath(GetParam())));
+    if (!GetParam().empty()) {
+        kit = makeImageKit(readAhead(home.filePath(QString::fromStdString(GetParam()))));
         kit->Printer().SettingsFile(home.filePath(QStringLiteral("IkPrn.Ik")));
     }
     kit->File().Path(damaged);
@@ -219,16 +219,17 @@ TEST_P(DamagedJpeg, IsRefusedAndNothingIsWritten) {
     ASSERT_TRUE(printer.CheckReady(1));
     printer.BeginDocument();
     printer.BeginPage();
-    EXPECT_THROW(
-        printer.DrawImage(printer.DeviceContext(), kit->ImageHandle(), 0, 0, 100, 100, -1, -1, 1),
-        Error);
-    printer.AbortDocument();
-    EXPECT_TRUE(QDir(home.path()).entryList({QStringLiteral("*.pdf")}, QDir::Files).isEmpty());
+    printer.DrawImage(printer.DeviceContext(), kit->ImageHandle(), 0, 0, 100, 100, -1, -1, 1);
+    printer.EndPage();
+    EXPECT_THROW(printer.EndDocument(), Error);
+    // Neither a PDF nor the hidden file it was written into is left.
+    EXPECT_EQ(QDir(home.path())
+                  .entryList({QStringLiteral("*.pdf"), QStringLiteral(".*.part")},
+                             QDir::Files | QDir::Hidden),
+              QStringList());
 }
 
-INSTANTIATE_TEST_SUITE_P(ReadAhead, DamagedJpeg,
-                         testing::Values(QString(), QStringLiteral("damaged.jpg"),
-                                         QStringLiteral("whole.jpg")));
+INSTANTIATE_TEST_SUITE_P(ReadAhead, DamagedJpeg, testing::Values("", "damaged.jpg", "whole.jpg"));
 
 class LosslessSource : public PdfPage, public testing::WithParamInterface<Lossless> {};
 
