@@ -35,7 +35,7 @@ class TempHome {
 
 // The expectation of the system the tests run on.
 template <typename T>
-constexpr T bySystem(T onLinux, [[maybe_unused]] T onWindows) {
+constexpr T bySystem([[maybe_unused]] T onLinux, [[maybe_unused]] T onWindows) {
 #ifdef Q_OS_WIN
     return onWindows;
 #else
