@@ -70,7 +70,8 @@ class UserDataFolder : public testing::Test {
         return test::nativePath(pattern.replace(QStringLiteral("@H"), home.path()));
     }
     [[nodiscard]] QByteArray bytesOf(const char* pattern) const {
-        const char separator = platform::pathSeparator().toLatin1();  // never a trail byte
+        // '/' is never part of a Shift-JIS character, so it can be swapped byte by byte
+        const char separator = platform::pathSeparator().toLatin1();
         return QByteArray(pattern).replace("@H", home.path().toUtf8()).replace('/', separator);
     }
     // A folder path from the definition file as the file system compares it.
