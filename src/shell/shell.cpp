@@ -38,8 +38,8 @@ QString programPath(const ShellContext& context) {
 }
 
 QString iconPath(const QString& executableFilePath) {
-    const QString icon =
-        platform::programDataFolder(executableFilePath) + QLatin1String("/velmar.png");
+    const QString icon = platform::programDataFolder(executableFilePath) +
+                         platform::pathSeparator() + QLatin1String("velmar.png");
     return QDir().exists(icon) ? icon : QString();
 }
 

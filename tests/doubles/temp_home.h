@@ -1,5 +1,6 @@
 // A fresh home folder for one test: HOME and the XDG folders point into a temporary
-// folder until the object goes away.
+// folder until the object goes away. On Windows, where per-user settings live in the
+// registry, this process's HKEY_CURRENT_USER is a registry key of the test's own meanwhile.
 #pragma once
 
 #include <QByteArray>
@@ -7,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include <map>
+#include <memory>
 #include <string>
 
 namespace velmar::test {
@@ -28,7 +30,18 @@ class TempHome {
   private:
     QTemporaryDir dir_;
     std::map<std::string, QByteArray> saved_;
+    std::shared_ptr<void> userRegistry_;  // Windows: undoes the mapping when released
 };
+
+// The expectation of the system the tests run on.
+template <typename T>
+constexpr T bySystem([[maybe_unused]] T onLinux, [[maybe_unused]] T onWindows) {
+#ifdef Q_OS_WIN
+    return onWindows;
+#else
+    return onLinux;
+#endif
+}
 
 // A path as the platform reports it: with '\\' between components on Windows.
 [[nodiscard]] QString nativePath(const QString& path);

@@ -222,6 +222,24 @@ TEST_F(Win32Registry, ValueThatIsNotAStringReadsAsTheDefault) {
               QStringLiteral("-"));
 }
 
+// What a test writes to the user's registry inside a test home stays in a key of its own.
+TEST(Win32TestHome, KeepsTheUsersRegistryOutOfReach) {
+    const QString application = QStringLiteral("VelmarTest") + QUuid::createUuid().toString();
+    const auto read = [&application] {
+        const NativeServices services;
+        return services.services().settings.read(application, QStringLiteral("Path"),
+                                                 QStringLiteral("velmar"), QStringLiteral("-"));
+    };
+    {
+        const test::TempHome home;
+        const NativeServices services;
+        services.services().settings.write(application, QStringLiteral("Path"),
+                                           QStringLiteral("velmar"), QStringLiteral("x"));
+        EXPECT_EQ(read(), QStringLiteral("x"));
+    }
+    EXPECT_EQ(read(), QStringLiteral("-"));
+}
+
 // --- shortcuts -----------------------------------------------------------------------
 
 struct LinkContents {

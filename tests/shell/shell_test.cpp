@@ -16,26 +16,40 @@
 namespace velmar::shell {
 namespace {
 
+const QString kExe = test::bySystem("", ".exe");
+const QString kShortcut = test::bySystem(".desktop", ".lnk");
+
 // The program is <home>/bin/velmar_dv running as "velmar"; the user-data folder is
-// <home>/user/ and the Send To folder <home>/sendto. The window asking is 42.
+// <home>/user/ and the Send To folder <home>/sendto, all spelled with the platform's
+// separators. The window asking is 42.
 class Shell : public testing::Test {
   protected:
     Shell() { QDir().mkpath(path("user")); }
 
-    [[nodiscard]] QString path(const QString& name) const { return home.filePath(name); }
+    [[nodiscard]] QString path(const QString& name) const {
+        return test::nativePath(home.filePath(name));
+    }
     [[nodiscard]] ShellContext context(platform::DesktopShell& shell) {
-        return ShellContext{path("user/"),
+        return ShellContext{path("user") + platform::pathSeparator(),
                             "velmar",
-                            path("bin/velmar_dv"),
+                            path("bin/velmar_dv") + kExe,
                             42,
                             shell,
                             messages,
                             QStringList{"image/jpeg", "image/png"}};
     }
     [[nodiscard]] ShellContext context() { return context(desktop); }
-    [[nodiscard]] QString helpShortcut() const { return path("user/velmar_help.desktop"); }
-    [[nodiscard]] QString viewerShortcut() const { return path("user/Wrk/htm_view.desktop"); }
+    [[nodiscard]] QString helpShortcut() const { return path("user/velmar_help") + kShortcut; }
+    [[nodiscard]] QString viewerShortcut() const { return path("user/Wrk/htm_view") + kShortcut; }
     [[nodiscard]] QString sendTo() const { return path("sendto"); }
+    [[nodiscard]] QString sendToShortcut() const {
+        return sendTo() + platform::pathSeparator() + "velmar" + kShortcut;
+    }
+    [[nodiscard]] QString program() const { return path("bin/velmar") + kExe; }
+    // The file: address of a local path ("file:///C:/..." on Windows).
+    [[nodiscard]] static QString fileAddress(const QString& path) {
+        return test::bySystem("file://", "file:///") + QDir::fromNativeSeparators(path);
+    }
     [[nodiscard]] static QStringList savedAndOpened(const QString& shortcut,
                                                     const QString& target) {
         return {"saveLinkShortcut(" + shortcut + ',' + target + ')',
@@ -58,7 +72,7 @@ class HelpPages : public Shell, public testing::WithParamInterface<HelpPage> {};
 TEST_P(HelpPages, SavesThenOpensTheHelpShortcut) {
     W_Help(context(), GetParam().sJob);
     EXPECT_EQ(desktop.calls,
-              savedAndOpened(helpShortcut(), "file://" + path("bin/help/") + GetParam().page));
+              savedAndOpened(helpShortcut(), fileAddress(path("bin/help/")) + GetParam().page));
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
@@ -75,17 +89,17 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Shell, HelpReusesOneShortcutFile) {
     W_Help(context(), "velmar.htm");
     W_Help(context(), "other");
-    const QString base = "file://" + path("bin/help/");
+    const QString base = fileAddress(path("bin/help/"));
     EXPECT_EQ(desktop.calls, savedAndOpened(helpShortcut(), base + "velmar.htm") +
                                  savedAndOpened(helpShortcut(), base + "other.htm"));
 }
 
 TEST_F(Shell, HelpPageThatNoProgramOpensIsNamedInAMessage) {
     const QString page = path("bin/help/velmar.htm");
-    desktop.unopenable << "file://" + page;
+    desktop.unopenable << fileAddress(page);
     W_Help(context(), "velmar.htm");
     EXPECT_EQ(desktop.calls,
-              QStringList{"saveLinkShortcut(" + helpShortcut() + ",file://" + page + ')'});
+              QStringList{"saveLinkShortcut(" + helpShortcut() + ',' + fileAddress(page) + ')'});
     ASSERT_EQ(messages.shown.size(), 1);
     EXPECT_TRUE(messages.shown[0].contains(page)) << messages.shown[0].toStdString();
 }
@@ -101,7 +115,7 @@ struct Layout {
     const char* name;
     const char* executable;  // in the temporary folder
     std::vector<const char*> folders;
-    const char* base;  // after "file://<temporary folder>/"
+    const char* base;  // after the temporary folder's file: address and "/"
 };
 
 class HelpBase : public Shell, public testing::WithParamInterface<Layout> {};
@@ -111,7 +125,7 @@ TEST_P(HelpBase, IsTheEncodedHelpFolderOfTheLayout) {
         ASSERT_TRUE(QDir().mkpath(path(QString::fromUtf8(folder))));
     }
     EXPECT_EQ(helpBaseAddress(path(QString::fromUtf8(GetParam().executable))),
-              "file://" + home.path() + '/' + QString::fromUtf8(GetParam().base));
+              fileAddress(home.path()) + '/' + QString::fromUtf8(GetParam().base));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -120,7 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Layout{"Installed",
                            "usr/bin/velmar",
                            {"usr/bin", "usr/share/velmar/help"},
-                           "usr/share/velmar/help/"},
+                           test::bySystem("usr/share/velmar/help/", "usr/bin/help/")},
                     Layout{"InstalledDataMissing",
                            "usr/bin/velmar",
                            {"usr/bin/help", "usr/share"},
@@ -129,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Layout{"InstalledWithBlank",
                            "my apps/bin/velmar",
                            {"my apps/share/velmar/help"},
-                           "my%20apps/share/velmar/help/"},
+                           test::bySystem("my%20apps/share/velmar/help/", "my%20apps/bin/help/")},
                     Layout{"PercentAndHash", "100% #1/velmar", {}, "100%25%20%231/help/"},
                     Layout{"Japanese", "ツール/velmar", {}, "%E3%83%84%E3%83%BC%E3%83%AB/help/"}),
     [](const testing::TestParamInfo<Layout>& info) { return info.param.name; });
@@ -163,10 +177,9 @@ TEST_F(Shell, ViewerWithoutWorkFolderWritesNothing) {
 
 TEST_F(Shell, SendToWritesTheProgramShortcutAndConfirmsIt) {
     W_SendTo(context(), [this] { return sendTo(); });
-    const QString program = path("bin/velmar");
     EXPECT_EQ(desktop.calls,
-              QStringList{"saveProgramShortcut(" + sendTo() + "/velmar.desktop," + program + ')'});
-    EXPECT_EQ(messages.shown, QStringList{program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + sendTo() +
+              QStringList{"saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')'});
+    EXPECT_EQ(messages.shown, QStringList{program() + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + sendTo() +
                                           QStringLiteral(" に作成しました")});
     EXPECT_EQ(desktop.program.name, "Velmar");
     EXPECT_EQ(desktop.program.comment, QStringLiteral("画像編集ツール　プリント"));
@@ -193,40 +206,59 @@ TEST_P(SendToIcon, ComesFromTheProgramDataFolder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, SendToIcon,
-    testing::Values(
-        Icon{"None", {}, nullptr},
-        Icon{"BesideTheExecutable", {"bin/velmar.png"}, "bin/velmar.png"},
-        Icon{"Installed", {"bin/velmar.png", "share/velmar/velmar.png"}, "share/velmar/velmar.png"},
-        Icon{"InstalledWithoutIcon", {"bin/velmar.png", "share/velmar/help/x"}, nullptr}),
+    testing::Values(Icon{"None", {}, nullptr},
+                    Icon{"BesideTheExecutable", {"bin/velmar.png"}, "bin/velmar.png"},
+                    Icon{"Installed",
+                         {"bin/velmar.png", "share/velmar/velmar.png"},
+                         test::bySystem("share/velmar/velmar.png", "bin/velmar.png")},
+                    Icon{"InstalledWithoutIcon",
+                         {"bin/velmar.png", "share/velmar/help/x"},
+                         test::bySystem<const char*>(nullptr, "bin/velmar.png")}),
     [](const testing::TestParamInfo<Icon>& info) { return info.param.name; });
 
 TEST_F(Shell, SendToThatFailsConfirmsNothing) {
-    desktop.failingShortcuts << sendTo() + "/velmar.desktop";
+    desktop.failingShortcuts << sendToShortcut();
     EXPECT_NO_THROW(W_SendTo(context(), [this] { return sendTo(); }));
     EXPECT_NO_THROW(W_SendTo(context(), [] { return QString(); }));
     EXPECT_TRUE(desktop.calls.isEmpty());
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
-// With the real desktop shell: a missing applications folder is created; a file standing
-// where it belongs makes the operation fail quietly.
-class SendToFolder : public Shell, public testing::WithParamInterface<bool> {};
+// With the real desktop shell: the shortcut goes into an existing folder; a missing one is
+// created on Linux (the applications folder) but not on Windows, where the shell's Send To
+// folder is always there; a file standing where it belongs makes the operation fail quietly.
+struct Folder {
+    const char* name;
+    const char* existing;  // "folder", "file" or nullptr
+    bool written;
+};
 
-TEST_P(SendToFolder, IsCreatedOrFailsQuietly) {
-    const bool blocked = GetParam();
-    const QString folder = home.dataHome() + "/applications";
-    if (blocked) {
-        test::writeFile(folder, "x");
+class SendToFolder : public Shell, public testing::WithParamInterface<Folder> {};
+
+TEST_P(SendToFolder, IsWrittenOrFailsQuietly) {
+    test::writeFile(program(), "MZ");  // Qt sees a Windows shortcut to nothing as missing
+    const QString folder = path("data/applications");
+    if (GetParam().existing != nullptr) {
+        QDir().mkpath(path("data"));
+        if (qstrcmp(GetParam().existing, "file") == 0) {
+            test::writeFile(folder, "x");
+        } else {
+            QDir().mkpath(folder);
+        }
     }
     const platform::NativeServices native;
     EXPECT_NO_THROW(W_SendTo(context(native.services().desktop), [&folder] { return folder; }));
-    EXPECT_EQ(QFileInfo(folder + "/velmar.desktop").isFile(), !blocked);
-    EXPECT_EQ(messages.shown.size(), blocked ? 0 : 1);
+    const QString shortcut = folder + platform::pathSeparator() + "velmar" + kShortcut;
+    EXPECT_EQ(QFileInfo(shortcut).isFile(), GetParam().written);
+    EXPECT_EQ(messages.shown.size(), GetParam().written ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Folders, SendToFolder, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) {
-                             return info.param ? "FileInTheWay" : "Missing";
+INSTANTIATE_TEST_SUITE_P(Folders, SendToFolder,
+                         testing::Values(Folder{"Existing", "folder", true},
+                                         Folder{"Missing", nullptr, test::bySystem(true, false)},
+                                         Folder{"FileInTheWay", "file", false}),
+                         [](const testing::TestParamInfo<Folder>& info) {
+                             return info.param.name;
                          });
 
 // yIni runs the operations with the program's state: <home>/bin/velmar as "velmar", the
@@ -236,8 +268,8 @@ class IniShell : public Shell {
     IniShell() {
         user_data::resetUsr();
         user_data::usr().sExeName = "velmar";
-        user_data::usr().sUserDataFolder = path("user/");
-        process.exePath = path("bin/velmar");
+        user_data::usr().sUserDataFolder = path("user") + platform::pathSeparator();
+        process.exePath = program();
         folders.folders[platform::kFolderSendTo] = sendTo();
         QDir().mkpath(path("Data"));
         test::writeFile(path("plain.txt"), "x");
@@ -263,10 +295,9 @@ TEST_F(IniShell, HelpAndSendToUseTheProgramState) {
     ini().W_Help("velmar.htm");
     ini().W_SendTo();
     ASSERT_EQ(desktop.calls.size(), 3);
-    EXPECT_EQ(desktop.calls[0], "saveLinkShortcut(" + helpShortcut() + ",file://" +
-                                    path("bin/help/velmar.htm") + ')');
-    EXPECT_EQ(desktop.calls[2],
-              "saveProgramShortcut(" + sendTo() + "/velmar.desktop," + path("bin/velmar") + ')');
+    EXPECT_EQ(desktop.calls[0], "saveLinkShortcut(" + helpShortcut() + ',' +
+                                    fileAddress(path("bin/help/velmar.htm")) + ')');
+    EXPECT_EQ(desktop.calls[2], "saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')');
     EXPECT_EQ(messages.shown.size(), 1);
 }
 

@@ -5,8 +5,13 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSettings>
 
 #include <gtest/gtest.h>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 #include <optional>
 #include <vector>
@@ -14,16 +19,19 @@
 namespace velmar::user_data {
 namespace {
 
+const QString kExe = test::bySystem("", ".exe");
+
 // yIni over doubles, except the directory lookup; the program lives in <home>/bin, the
-// application-data folder is <home>/appdata and the documents folder <home>/docs.
+// application-data folder is <home>/appdata and the documents folder <home>/docs, all
+// spelled with the platform's separators.
 class UserDataFolder : public testing::Test {
   protected:
     UserDataFolder() {
         resetUsr();
         usr().sExeName = QStringLiteral("velmar");
-        process.exePath = home.filePath(QStringLiteral("bin/velmar"));
-        folders.folders[platform::kFolderAppData] = home.filePath(QStringLiteral("appdata"));
-        folders.folders[platform::kFolderDocuments] = home.filePath(QStringLiteral("docs"));
+        process.exePath = executable();
+        folders.folders[platform::kFolderAppData] = homePath(QStringLiteral("appdata"));
+        folders.folders[platform::kFolderDocuments] = homePath(QStringLiteral("docs"));
         QDir().mkpath(home.filePath(QStringLiteral("bin")));
         QDir().mkpath(home.filePath(QStringLiteral("Data")));
         QDir().mkpath(home.filePath(QStringLiteral("データ")));
@@ -38,19 +46,54 @@ class UserDataFolder : public testing::Test {
         }
         return *ini_;
     }
-    [[nodiscard]] QString programFolder() const { return home.filePath(QStringLiteral("bin/")); }
+    [[nodiscard]] QString homePath(const QString& name) const {
+        return test::nativePath(home.filePath(name));
+    }
+    [[nodiscard]] QString executable() const {
+        return homePath(QStringLiteral("bin/velmar")) + kExe;
+    }
+    [[nodiscard]] QString programFolder() const {
+        return homePath(QStringLiteral("bin")) + platform::pathSeparator();
+    }
     [[nodiscard]] QString defaultFolder() const {
-        return home.filePath(QStringLiteral("appdata/Ostrand/velmar/"));
+        return homePath(QStringLiteral("appdata/Ostrand/velmar")) + platform::pathSeparator();
     }
     [[nodiscard]] QString documentsFolder() const {
-        return home.filePath(QStringLiteral("docs/Ostrand/velmar/"));
+        return homePath(QStringLiteral("docs/Ostrand/velmar")) + platform::pathSeparator();
     }
     [[nodiscard]] QString recorded() const {
         return settings.read(QStringLiteral("OstrandTools"), QStringLiteral("Path"),
                              QStringLiteral("velmar"), QStringLiteral("<none>"));
     }
+    // A pattern with "@H" for the home folder, with the platform's separators.
     [[nodiscard]] QString pathOf(QString pattern) const {
-        return pattern.replace(QStringLiteral("@H"), home.path());
+        return test::nativePath(pattern.replace(QStringLiteral("@H"), home.path()));
+    }
+    [[nodiscard]] QByteArray bytesOf(const char* pattern) const {
+        // '/' is never part of a Shift-JIS character, so it can be swapped byte by byte
+        const char separator = platform::pathSeparator().toLatin1();
+        return QByteArray(pattern).replace("@H", home.path().toUtf8()).replace('/', separator);
+    }
+    // A folder path from the definition file as the file system compares it.
+    [[nodiscard]] static QString inFileSystemCase(const QString& path) {
+        return test::bySystem(path, path.toLower());
+    }
+    // The executable's path where the other tools read it: OstrandTools.conf under the
+    // config folder on Linux, the registry on Windows.
+    [[nodiscard]] QString recordedForOtherTools() const {
+#ifdef Q_OS_WIN
+        wchar_t stored[MAX_PATH] = {};
+        DWORD bytes = sizeof(stored);
+        if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\OstrandTools\\Path", L"velmar",
+                         RRF_RT_REG_SZ, nullptr, stored, &bytes) != ERROR_SUCCESS) {
+            return {};
+        }
+        return QString::fromWCharArray(stored);
+#else
+        const QSettings file(home.configHome() + QStringLiteral("/OstrandTools.conf"),
+                             QSettings::IniFormat);
+        return file.value(QStringLiteral("Path/velmar")).toString();
+#endif
     }
 
     test::TempHome home;
@@ -79,16 +122,19 @@ TEST_P(UserDataDefinition, ChoosesCreatesAndReportsTheFolder) {
     const QString file = programFolder() + QStringLiteral("UserData.ini");
     QByteArray bytes;
     if (c.bytes != nullptr) {
-        bytes = QByteArray(c.bytes).replace("@H", home.path().toUtf8());
+        bytes = bytesOf(c.bytes);
         test::writeFile(file, bytes);
     }
     ini().W_UserData(7);
     EXPECT_EQ(ini().nOwnerWnd(), 7);
 
-    const QString expected = pathOf(c.expected)
-                                 .replace(QStringLiteral("@P"), programFolder())
-                                 .replace(QStringLiteral("@U"), defaultFolder())
-                                 .replace(QStringLiteral("@D"), documentsFolder());
+    QString expected = pathOf(c.expected)
+                           .replace(QStringLiteral("@P"), programFolder())
+                           .replace(QStringLiteral("@U"), defaultFolder())
+                           .replace(QStringLiteral("@D"), documentsFolder());
+    if (c.expected.startsWith(QStringLiteral("@H"))) {
+        expected = inFileSystemCase(expected);
+    }
     EXPECT_EQ(usr().sUserDataFolder, expected);
     EXPECT_TRUE(QFileInfo(expected).isDir());
     const QString useDefault =
@@ -105,7 +151,7 @@ TEST_P(UserDataDefinition, ChoosesCreatesAndReportsTheFolder) {
                          QStringLiteral(" を使用します");
             break;
         case Message::FolderMissing:
-            shown << QStringLiteral("ﾌｫﾙﾀﾞ ") + QString::fromUtf8(bytes) +
+            shown << QStringLiteral("ﾌｫﾙﾀﾞ ") + inFileSystemCase(QString::fromUtf8(bytes)) +
                          QStringLiteral(" が見つかりません") + useDefault;
             break;
     }
@@ -132,12 +178,14 @@ INSTANTIATE_TEST_SUITE_P(
         Definition{"ExistingFolderWithSeparator", "@H/Data/", "@H/Data/", Message::None},
         Definition{"JapaneseFolderName", "@H/\x83\x66\x81\x5b\x83\x5e",
                    QStringLiteral("@H/データ/"), Message::None},
-        Definition{"FolderInOtherCase", "@H/data", "@U", Message::FolderMissing},
+        Definition{"FolderInOtherCase", "@H/data", test::bySystem("@U", "@H/data/"),
+                   test::bySystem(Message::FolderMissing, Message::None)},
         Definition{"MissingFolder", "@H/nowhere", "@U", Message::FolderMissing},
         Definition{"NamesAFile", "@H/plain.txt", "@U", Message::FolderMissing},
         Definition{"FolderFollowedByLineBreak", "@H/Data\r\n", "@U", Message::FolderMissing}),
     [](const testing::TestParamInfo<Definition>& info) { return info.param.name; });
 
+#ifndef Q_OS_WIN  // a Windows program's files always lie beside the executable
 // An installed program: the executable in <home>/bin and its files in <home>/share/velmar.
 // Only the definition among those files counts; one beside the executable is not read.
 struct InstalledDefinition {
@@ -186,6 +234,7 @@ INSTANTIATE_TEST_SUITE_P(
                     InstalledDefinition{"OnlyBesideTheExecutableIsNotRead", nullptr, "%app%", "@U",
                                         true}),
     [](const testing::TestParamInfo<InstalledDefinition>& info) { return info.param.name; });
+#endif
 
 struct Recorded {
     const char* name;
@@ -197,10 +246,10 @@ class ExecutablePathEntry : public UserDataFolder, public testing::WithParamInte
 
 // The entry is written only when it names another executable, letter case aside.
 TEST_P(ExecutablePathEntry, IsRewrittenOnlyWhenTheExecutableMoved) {
-    const QString current = home.filePath(QStringLiteral("bin/velmar"));
+    const QString current = executable();
     QString stored = current;
     if (GetParam().stored != nullptr) {
-        stored = pathOf(GetParam().stored);
+        stored = pathOf(GetParam().stored) + kExe;
         settings.values[QStringLiteral("OstrandTools/Path/velmar")] = stored;
     }
     ini().W_UserData(0);
@@ -220,12 +269,19 @@ INSTANTIATE_TEST_SUITE_P(Entries, ExecutablePathEntry,
                              return info.param.name;
                          });
 
+TEST_F(UserDataFolder, RecordsTheExecutableWhereTheOtherToolsReadIt) {
+    yIni withNativeStore(platform::Services{process, native.services().lookup, messages, folders,
+                                            native.services().settings, desktop});
+    withNativeStore.W_UserData(0);
+    EXPECT_EQ(recordedForOtherTools(), executable());
+}
+
 TEST_F(UserDataFolder, SpecialFolderComesBackWhole) {
     const QString longPath =
         QStringLiteral("/") + QString(240, QLatin1Char('a')) + QStringLiteral("/ツール");
     folders.folders[platform::kFolderSendTo] = longPath;
     EXPECT_EQ(ini().FsGtSpFld(platform::kFolderSendTo), longPath);
-    EXPECT_EQ(ini().FsGtSpFld(platform::kFolderAppData), home.filePath(QStringLiteral("appdata")));
+    EXPECT_EQ(ini().FsGtSpFld(platform::kFolderAppData), homePath(QStringLiteral("appdata")));
     EXPECT_EQ(ini().FsGtSpFld(42), QString());
 }
 
