@@ -6,6 +6,9 @@
 
 #include <QRandomGenerator>
 
+#include <functional>
+#include <future>
+
 #include <limits>
 
 namespace velmar::print_window {
@@ -77,24 +80,21 @@ class HiddenCopy {
     QString path_;
 };
 
-// name is the backup the copy is meant to become.
-void saveOrRaise(image_component::ImageView& ikImg, std::int32_t format, const QString& name) {
-    image_component::ImageFile& file = ikImg.File();
-    if (!file.Save(format, ikImg.ImageHandle())) {
-        throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ ") + name + QStringLiteral(" を保存できませんでした") +
-                    QLatin1Char('\r') + file.LastError());
-    }
+// name is the backup the copy was meant to become.
+[[noreturn]] void raiseUnsaved(image_component::ImageView& ikImg, const QString& name) {
+    throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ ") + name + QStringLiteral(" を保存できませんでした") +
+                QLatin1Char('\r') + ikImg.File().LastError());
 }
 
-void saveBitmap(image_component::ImageView& ikImg, const QString& path, const QString& name) {
+bool saveBitmap(image_component::ImageView& ikImg, const QString& path) {
     ikImg.File().Path(path);
-    saveOrRaise(ikImg, image_component::kFormatBitmap, name);
+    return ikImg.File().Save(image_component::kFormatBitmap, ikImg.ImageHandle());
 }
 
 // 24-bit colour and 8-bit grey images are made 24-bit colour before the JPEG save. The
 // depth is asked twice, before and after the grey flag, as the component's callers always
 // have: the second answer alone decides the 24-bit case.
-void saveJpeg(image_component::ImageView& ikImg, const QString& path, const QString& name) {
+bool saveJpeg(image_component::ImageView& ikImg, const QString& path) {
     ikImg.PrepareImage();
     const std::int16_t depth = ikImg.BitDepth();
     const bool grey = ikImg.GrayFlag();
@@ -104,7 +104,7 @@ void saveJpeg(image_component::ImageView& ikImg, const QString& path, const QStr
     }
     ikImg.File().Path(path);
     ikImg.File().JpegQuality(kBackUpJpegQuality);
-    saveOrRaise(ikImg, image_component::kFormatJpeg, name);
+    return ikImg.File().Save(image_component::kFormatJpeg, ikImg.ImageHandle());
 }
 
 // Another copy of the program may create the folder between the test and the creation.
@@ -167,8 +167,21 @@ QString publishBackUp(const platform::FileSystem& files, const QString& folder,
     }
 }
 
-// The folder is listed once: its names give the number and the hidden copies killed runs
-// left. The copy is written whole under a hidden name first and only then given the
+// The folder's names and the number they leave for the next backup.
+struct BackUpFolderListing {
+    QStringList names;
+    std::int16_t next = 0;
+};
+
+BackUpFolderListing listBackUpFolder(const platform::FileSystem& files, const QString& folder) {
+    BackUpFolderListing listing{files.fileNames(folder), 0};
+    listing.next = nextNumberAmong(listing.names, folder);
+    return listing;
+}
+
+// The folder is listed once, on a thread of its own while the copy is written, since only
+// naming the copy needs its number: its names give the number and the hidden copies killed
+// runs left. The copy is written whole under a hidden name first and only then given the
 // number, or the next one that no file has by then: a run that is killed or fails leaves
 // no file under a backup name, and copies running together never share one.
 void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
@@ -178,19 +191,18 @@ void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
     const platform::FileSystem& files = user_data::EnsureFso();
     const QString folder = backUpFolder();
     createFolderUnlessThere(files, folder);
-    const QStringList names = files.fileNames(folder);
-    const std::int16_t planned = nextNumberAmong(names, folder);
-    files.removeAbandonedTemporaries(folder, names);
+    std::future<BackUpFolderListing> listing =
+        std::async(std::launch::async, listBackUpFolder, std::cref(files), std::cref(folder));
     const bool bitmap = nBackUpMode == kBitmapBackUp;
     const QString extension = QLatin1String(bitmap ? kBitmapExtension : kJpegExtension);
-    const QString name = backUpBaseName(folder, planned) + extension;
     const HiddenCopy copy(files, folder);
-    if (bitmap) {
-        saveBitmap(ikImg, copy.path(), name);
-    } else {
-        saveJpeg(ikImg, copy.path(), name);
+    const bool saved = bitmap ? saveBitmap(ikImg, copy.path()) : saveJpeg(ikImg, copy.path());
+    const BackUpFolderListing listed = listing.get();
+    files.removeAbandonedTemporaries(folder, listed.names);
+    if (!saved) {
+        raiseUnsaved(ikImg, backUpBaseName(folder, listed.next) + extension);
     }
-    static_cast<void>(publishBackUp(files, folder, copy.path(), planned, extension));
+    static_cast<void>(publishBackUp(files, folder, copy.path(), listed.next, extension));
 }
 
 }  // namespace velmar::print_window
