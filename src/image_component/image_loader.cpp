@@ -209,6 +209,10 @@ QImage compacted(QImage image) {
 }
 
 std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
+    // Only a regular file: opening a named pipe would wait for a writer.
+    if (!QFileInfo(path).isFile()) {
+        return {};
+    }
     QFile file(path);
     constexpr qint64 kStartOfImageLength = 2;
     if (!file.open(QIODevice::ReadOnly) || file.read(kStartOfImageLength) != "\xFF\xD8") {

@@ -19,6 +19,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
+#include <future>
+
 namespace velmar::image_component {
 namespace {
 
@@ -230,6 +235,20 @@ TEST_P(DamagedJpeg, IsRefusedAndNothingIsWritten) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ReadAhead, DamagedJpeg, testing::Values("", "damaged.jpg", "whole.jpg"));
+
+// A named pipe on the command line is not opened ahead: that would wait for a writer.
+TEST_F(PdfPage, NamedPipeIsNotReadAhead) {
+    const QString pipe = home.filePath(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    std::future<bool> started =
+        std::async(std::launch::async, [&pipe] { return readAhead(pipe) != nullptr; });
+    if (started.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        QFile writer(pipe);  // lets the waiting open go on, so the test ends
+        static_cast<void>(writer.open(QIODevice::WriteOnly));
+        FAIL() << "reading ahead waited for a writer";
+    }
+    EXPECT_FALSE(started.get());
+}
 
 class LosslessSource : public PdfPage, public testing::WithParamInterface<Lossless> {};
 
