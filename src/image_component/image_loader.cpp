@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -98,6 +99,21 @@ QImage decodeJpegUpright(const LoadedImage& loaded) {
         return turnedUpright(std::move(*stored), loaded.transformation);
     }
     return decodeUpright(loaded.path);
+}
+
+QByteArray wholeFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        raiseUnreadable(file.errorString());
+    }
+    return file.readAll();
+}
+
+// Whether a PDF reader decodes the stream to the pixels the file's reader gave.
+bool sameAsDecoded(const PngStream& png, const QImage& pixels) {
+    const QImage::Format expected =
+        png.components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888;
+    return png.size == pixels.size() && pixels.format() == expected;
 }
 
 }  // namespace
@@ -230,6 +246,16 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
         }
         reader.setFileName(path);  // start again from the beginning
     }
+    // A PNG is decoded from the bytes its compressed data is taken from, so the two agree.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (reader.format() == "png") {
+        bytes = wholeFile(path);
+        buffer.open(QIODevice::ReadOnly);
+        reader.setDevice(&buffer);
+    } else {
+        reader.setFileName(path);
+    }
     reader.setAutoTransform(true);
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
@@ -241,6 +267,12 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     loaded.image = compacted(std::move(image));
     loaded.size = loaded.image.size();
     attachResolution(loaded.image, loaded.resolution);
+    if (reader.transformation() == QImageIOHandler::TransformationNone) {
+        loaded.png = readPngStream(bytes);
+        if (loaded.png && !sameAsDecoded(*loaded.png, loaded.image)) {
+            loaded.png.reset();
+        }
+    }
     return loaded;
 }
 

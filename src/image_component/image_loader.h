@@ -3,6 +3,7 @@
 #pragma once
 
 #include "image_component/jpeg_layout.h"
+#include "image_component/png_stream.h"
 #include "image_component/recorded_resolution.h"
 
 #include <QImage>
@@ -29,6 +30,8 @@ struct LoadedImage {
     // stored pixels upright.
     std::optional<JpegLayout> jpeg;
     QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
+    // A PNG whose compressed data goes onto the page as it is; its pixels are decoded too.
+    std::optional<PngStream> png;
     bool dataChecked = false;  // the JPEG's compressed data was read through without error
     // The reading through of a pass-through JPEG's data, started when the file was loaded
     // so that it runs while the program gets ready to print.

@@ -256,6 +256,9 @@ QByteArray imageDictionary(const PageImage& image, int lengthObject) {
     if (image.jpeg) {
         components = image.jpeg->components;
         size = image.jpeg->storedSize;
+    } else if (image.png) {
+        components = image.png->components;
+        size = image.png->size;
     } else {
         components = isGreyImage(image.pixels) ? 1 : 3;
         size = image.pixels.size();
@@ -269,6 +272,11 @@ QByteArray imageDictionary(const PageImage& image, int lengthObject) {
         if (components == 4 && image.jpeg->adobe) {
             dictionary += " /Decode [1 0 1 0 1 0 1 0]";
         }
+    } else if (image.png) {
+        // Each row starts with the PNG filter type its bytes were made with.
+        dictionary += " /Filter /FlateDecode /DecodeParms << /Predictor 15 /Colors " +
+                      QByteArray::number(components) + " /BitsPerComponent 8 /Columns " +
+                      QByteArray::number(size.width()) + " >>";
     } else {
         dictionary += " /Filter /FlateDecode";
     }
@@ -284,6 +292,8 @@ int writeImage(PdfOutput& out, const PageImage& image) {
     const qint64 start = out.position();
     if (image.jpeg) {
         copyJpeg(out, image.jpegPath, *image.jpeg);
+    } else if (image.png) {
+        out.write(image.png->data);
     } else {
         deflatePixels(out, image.pixels);
     }

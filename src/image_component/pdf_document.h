@@ -1,8 +1,10 @@
 // Writes PDF documents whose pages hold images placed at exact positions. A JPEG file
-// goes in with its own compressed data; decoded pixels go in losslessly (Flate).
+// goes in with its own compressed data, a PNG's pixel data too where a PDF decodes it to the
+// same pixels; other decoded pixels go in losslessly (Flate).
 #pragma once
 
 #include "image_component/jpeg_layout.h"
+#include "image_component/png_stream.h"
 
 #include <QImage>
 #include <QImageIOHandler>
@@ -26,6 +28,8 @@ struct PageImage {
     // applies it, the data stays as it is.
     QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
     QImage pixels;  // upright pixels, used when there is no jpeg
+    // The PNG's compressed data that decodes to pixels; taken instead of them when set.
+    std::optional<PngStream> png;
 };
 
 struct PagePlacement {

@@ -239,6 +239,7 @@ bool QtImagePrinter::DrawImage(std::int32_t deviceContext, std::int32_t imageHan
         image.transformation = loaded.transformation;
     } else {
         image.pixels = loaded.image;
+        image.png = loaded.png;
     }
     document_->back().push_back(Placement{std::move(image), QRectF(x, y, width, height)});
     return true;

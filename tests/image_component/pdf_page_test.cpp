@@ -7,6 +7,7 @@
 #include "image_component/image_fixtures.h"
 #include "image_component/image_loader.h"
 #include "image_component/page_painter.h"
+#include "image_component/png_stream.h"
 #include "image_component/qt_printer.h"
 
 #include <QColor>
@@ -171,8 +172,9 @@ TEST_F(PdfPage, CmykJpegPassesUnchangedInItsColours) {
 
 struct Lossless {
     const char* name;
-    QImage source;    // what the file holds
-    QImage expected;  // the 8-bit pixels the page must hold
+    QImage source;       // what the file holds
+    QImage expected;     // the 8-bit pixels the page must hold
+    bool passedThrough;  // the PNG's own compressed data goes in
 };
 
 // Every sample a noisy pattern, so that any lossy step shows.
@@ -254,23 +256,27 @@ class LosslessSource : public PdfPage, public testing::WithParamInterface<Lossle
 
 TEST_P(LosslessSource, PageHoldsTheSamePixels) {
     const Lossless& lossless = GetParam();
-    const QString pdf =
-        print(write(QStringLiteral("source.png"), test::qtEncoded(lossless.source, "PNG")));
+    const QByteArray file = test::qtEncoded(lossless.source, "PNG");
+    const QString pdf = print(write(QStringLiteral("source.png"), file));
     const QStringList images = extracted(pdf);
     ASSERT_EQ(images.size(), 1);
     const QImage page = QImage(images.front()).convertToFormat(lossless.expected.format());
     EXPECT_EQ(page, lossless.expected);
+    const std::optional<PngStream> stream = readPngStream(file);
+    ASSERT_EQ(stream.has_value(), lossless.passedThrough);
+    EXPECT_EQ(contentOf(pdf).contains(stream ? stream->data : QByteArray("/Predictor")),
+              lossless.passedThrough);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Sources, LosslessSource,
-    testing::Values(Lossless{"Colour", noise(QImage::Format_RGB888), noise(QImage::Format_RGB888)},
-                    Lossless{"Grey", noise(QImage::Format_Grayscale8),
-                             noise(QImage::Format_Grayscale8)},
-                    Lossless{"SixteenBitColour", noise(QImage::Format_RGBX64),
-                             noise(QImage::Format_RGBX64).convertToFormat(QImage::Format_RGB888)},
-                    Lossless{"TransparencyOnWhite", noise(QImage::Format_ARGB32),
-                             onWhite(noise(QImage::Format_ARGB32))}),
+    testing::Values(
+        Lossless{"Colour", noise(QImage::Format_RGB888), noise(QImage::Format_RGB888), true},
+        Lossless{"Grey", noise(QImage::Format_Grayscale8), noise(QImage::Format_Grayscale8), true},
+        Lossless{"SixteenBitColour", noise(QImage::Format_RGBX64),
+                 noise(QImage::Format_RGBX64).convertToFormat(QImage::Format_RGB888), false},
+        Lossless{"TransparencyOnWhite", noise(QImage::Format_ARGB32),
+                 onWhite(noise(QImage::Format_ARGB32)), false}),
     [](const testing::TestParamInfo<Lossless>& info) { return info.param.name; });
 
 // The same pages drawn through QPainter, the way Windows printers get them: on a PDF
@@ -291,7 +297,7 @@ class PaintedPage : public PdfPage {
     static Placement black(const QRectF& tenths) {
         QImage pixels(4000, 2000, QImage::Format_Grayscale8);
         pixels.fill(0);
-        return Placement{PageImage{{}, {}, {}, pixels}, tenths};
+        return Placement{PageImage{{}, {}, {}, pixels, {}}, tenths};
     }
 };
 
@@ -302,7 +308,7 @@ TEST_F(PaintedPage, ImagesLandAtTheirPlaceAndATurnedJpegUpright) {
     const LoadedImage loaded = loadImage(jpeg);
     const QSize upright = loaded.size;
     const Placement turned{
-        PageImage{jpeg, loaded.jpeg, loaded.transformation, {}},
+        PageImage{jpeg, loaded.jpeg, loaded.transformation, {}, {}},
         QRectF(0, 0, upright.width() * kTenthsPerPixel, upright.height() * kTenthsPerPixel)};
     const QString pdf =
         paint({Page{turned, black(QRectF(1003, 1507, 600, 300))}}, QStringLiteral("painted.pdf"));
