@@ -166,7 +166,7 @@ class JpegDataCheck {
 namespace {
 
 // A JPEG that goes onto the page as it is. Its markers are checked now; its compressed
-// data when it is first needed (see checkData()).
+// data is read through on a thread of its own from now on (see dataCheckFor()).
 std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& reader,
                                            std::shared_ptr<JpegDataCheck> readAhead) {
     const std::optional<JpegLayout> layout = readJpegLayout(path);
