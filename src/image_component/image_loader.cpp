@@ -244,9 +244,9 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
         if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader, std::move(readAhead))) {
             return std::move(*jpeg);
         }
-        reader.setFileName(path);  // start again from the beginning
     }
-    // A PNG is decoded from the bytes its compressed data is taken from, so the two agree.
+    // The reader starts again from the beginning. A PNG is decoded from the bytes its
+    // compressed data is taken from, so the two agree.
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (reader.format() == "png") {
