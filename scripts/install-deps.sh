@@ -2,8 +2,9 @@
 # Installs every Debian package that building, running and testing Velmar needs.
 # Usage: scripts/install-deps.sh [windows]
 #   windows: also the Windows cross build: mingw-w64 (posix threads), GoogleTest's sources,
-#   Wine to run the tests, NSIS and zip for the packages, the host tools to build Qt for
-#   Windows from Debian's source, and the Japanese locale that gives Wine code page 932.
+#   Wine to run the tests, NSIS and zip for the packages, the host tools to build Qt and the
+#   JPEG library for Windows from Debian's source, and the Japanese locale that gives Wine
+#   code page 932.
 # Safe to run again: when everything is there already it changes nothing.
 set -euo pipefail
 
@@ -42,6 +43,8 @@ if [ "${1:-}" = "windows" ]; then
     nsis zip unzip xz-utils
     # building Qt for Windows from source: apt-get source, the patches, perl for its tools
     dpkg-dev perl
+    # the SIMD code of the JPEG library for Windows (scripts/libjpeg-mingw.sh)
+    nasm
     # a Japanese locale for Wine (code page 932 as the ANSI code page, UTF-8 file names)
     locales
   )

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Puts the JPEG library (libjpeg-turbo) for 64-bit Windows (mingw-w64) into
+# build/libjpeg-mingw64, where the `windows` preset's toolchain looks for it, so that the
+# Windows build decodes, checks and writes JPEG files with the same library as Linux:
+#   - from a prebuilt archive of it when there is one: $VELMAR_LIBJPEG_MINGW_ARCHIVE, else
+#     ../shared/libjpeg-mingw64/libjpeg-mingw64.tar.xz beside the repository (an archive
+#     holding one libjpeg-mingw64 folder, as this script installs it);
+#   - otherwise built here from Debian's own libjpeg-turbo source package (a minute or two),
+#     as a static library only, so that no further DLL goes beside the program. The SIMD
+#     code needs nasm; without it the library is built with plain C.
+# Usage: scripts/libjpeg-mingw.sh [--build]   (--build: build from source even with an archive)
+# Needs what `scripts/install-deps.sh windows` installs. Safe to run again: a prefix that
+# is complete already is left as it is.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo="$(pwd)"
+prefix="$repo/build/libjpeg-mingw64"
+work="$repo/build/libjpeg-mingw64-source"
+archive="${VELMAR_LIBJPEG_MINGW_ARCHIVE:-$repo/../shared/libjpeg-mingw64/libjpeg-mingw64.tar.xz}"
+force_build=false
+if [ "${1:-}" = "--build" ]; then
+  force_build=true
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  as_root=(sudo)
+fi
+
+complete() {
+  [ -f "$prefix/include/jpeglib.h" ] && [ -f "$prefix/include/jerror.h" ] &&
+    [ -f "$prefix/lib/libjpeg.a" ]
+}
+
+unpack_archive() {
+  echo "libjpeg-mingw: unpacking $archive"
+  local staging="$repo/build/libjpeg-mingw64.unpacking"
+  rm -rf "$staging"
+  mkdir -p "$staging"
+  tar -xJf "$archive" -C "$staging"
+  if [ ! -d "$staging/libjpeg-mingw64" ]; then
+    echo "libjpeg-mingw: $archive does not hold a libjpeg-mingw64 folder" >&2
+    exit 1
+  fi
+  rm -rf "$prefix"
+  mv "$staging/libjpeg-mingw64" "$prefix"
+  rm -rf "$staging"
+}
+
+# apt-get source needs deb-src entries; they are added beside the machine's own deb
+# entries (same mirrors, suites and components) when there are none.
+ensure_source_entries() {
+  if grep -qsE '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources ||
+    grep -qsE '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; then
+    return
+  fi
+  echo "libjpeg-mingw: adding deb-src entries for apt-get source"
+  local source
+  for source in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$source" ] || continue
+    sed 's/^Types:.*/Types: deb-src/' "$source" |
+      "${as_root[@]}" tee "/etc/apt/sources.list.d/velmar-src-$(basename "$source")" >/dev/null
+  done
+  for source in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+    [ -f "$source" ] || continue
+    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$source" |
+      "${as_root[@]}" tee "/etc/apt/sources.list.d/velmar-src-$(basename "$source")" >/dev/null
+  done
+  "${as_root[@]}" apt-get update
+}
+
+# Debian's source with Debian's patches applied.
+fetch_source() {
+  ensure_source_entries
+  rm -rf "$work"
+  mkdir -p "$work"
+  (cd "$work" && apt-get source --download-only libjpeg-turbo &&
+    dpkg-source -x libjpeg-turbo_*.dsc source)
+}
+
+configure_source() {
+  local simd=ON
+  if ! command -v nasm >/dev/null && ! command -v yasm >/dev/null; then
+    echo "libjpeg-mingw: no nasm; building without the SIMD code"
+    simd=OFF
+  fi
+  cmake -S "$work/source" -B "$work/build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" \
+    -DVELMAR_LIBJPEG_MINGW_PREFIX="$prefix" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+    -DWITH_TURBOJPEG=OFF -DWITH_JAVA=OFF \
+    -DWITH_SIMD="$simd" \
+    -DCMAKE_POSITION_INDEPENDENT_CODE=ON
+}
+
+build_from_source() {
+  echo "libjpeg-mingw: building libjpeg-turbo for Windows from Debian's source"
+  fetch_source
+  configure_source
+  cmake --build "$work/build" --parallel "$(nproc)"
+  rm -rf "$prefix"
+  cmake --install "$work/build"
+  # The command-line tools are not needed; only the library and its headers are.
+  rm -rf "$prefix/bin" "$prefix/share"
+  rm -rf "$work"
+}
+
+if ! $force_build && complete; then
+  echo "libjpeg-mingw: the JPEG library for Windows is in $prefix"
+  exit 0
+fi
+if ! $force_build && [ -f "$archive" ]; then
+  unpack_archive
+else
+  build_from_source
+fi
+if ! complete; then
+  echo "libjpeg-mingw: $prefix is incomplete" >&2
+  exit 1
+fi
+echo "libjpeg-mingw: the JPEG library for Windows is in $prefix"
