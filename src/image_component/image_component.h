@@ -8,6 +8,7 @@
 // are passed by integer handle; numbers are 16- or 32-bit as the control has them.
 #pragma once
 
+#include "base/error.h"
 #include "platform/platform.h"
 
 #include <QString>
@@ -19,6 +20,18 @@
 class QWidget;
 
 namespace velmar::image_component {
+
+// The loaded image's data turned out damaged when it was decoded for a save, a display or
+// the page: nothing is saved or printed from it. Raised through ImageFile::Save, ImageView::Draw
+// and ImagePrinter::EndDocument; the message is the reason, path() the image file.
+class DamagedImage : public Error {
+  public:
+    DamagedImage(QString path, const QString& reason);
+    [[nodiscard]] const QString& path() const { return path_; }
+
+  private:
+    QString path_;
+};
 
 // File formats of ImageFile::Save.
 inline constexpr std::int32_t kFormatBitmap = 0;

@@ -68,6 +68,8 @@ class QtImageFile final : public ImageFile {
         }
         try {
             writeWhole(format);
+        } catch (const DamagedImage&) {
+            throw;  // the image cannot be saved nor printed: not a failure of this save
         } catch (const Error& error) {
             lastError_ = error.message();
             return false;

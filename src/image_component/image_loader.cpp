@@ -1,8 +1,10 @@
 #include "image_component/image_loader.h"
 
+#include "image_component/image_component.h"
 #include "image_component/jpeg_pixels.h"
 
 #include "base/error.h"
+#include "platform/diagnostics.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -21,10 +23,11 @@ namespace {
 
 // Every decoded pixel takes at least four bytes in the formats Qt converts to.
 constexpr qint64 kBytesPerPixel = 4;
-// A JPEG is checked by decoding it at an eighth of its size: every compressed bit is
-// still read, but little memory and time are spent on pixels.
-constexpr int kCheckScale = 8;
 constexpr double kInchesPerMetre = 1.0 / 0.0254;
+
+QString unreadableText(const QString& reason) {
+    return QStringLiteral("画像ﾃﾞｰﾀを読み取れません (%1)").arg(reason);
+}
 
 QString sizeText(QSize size) {
     return QStringLiteral("%1 × %2 ﾋﾟｸｾﾙ").arg(size.width()).arg(size.height());
@@ -48,16 +51,31 @@ void checkReadable(const QString& path, QImageReader& reader) {
 }
 
 [[noreturn]] void raiseUnreadable(const QString& reason) {
-    throw Error(QStringLiteral("画像ﾃﾞｰﾀを読み取れません (%1)").arg(reason));
+    throw Error(unreadableText(reason));
 }
 
 bool turnsSideways(QImageIOHandler::Transformations transformation) {
     return transformation.testFlag(QImageIOHandler::TransformationRotate90);
 }
 
+// A resolution no picture can have counts as none recorded, so the image prints at the
+// size of one without any, rather than as a speck or a strip; one line says so.
+RecordedResolution plausibleResolution(const QString& path, RecordedResolution resolution) {
+    if (isPlausible(resolution)) {
+        return resolution;
+    }
+    platform::writeDiagnostic(
+        QStringLiteral("画像ﾌｧｲﾙ %1 に記録された解像度 %2 × %3 dpi はありえない値なので、"
+                       "記録がないものとして扱います")
+            .arg(path)
+            .arg(resolution.x)
+            .arg(resolution.y));
+    return {};
+}
+
 RecordedResolution uprightResolution(const QString& path,
                                      QImageIOHandler::Transformations transformation) {
-    RecordedResolution resolution = readRecordedResolution(path);
+    RecordedResolution resolution = plausibleResolution(path, readRecordedResolution(path));
     if (turnsSideways(transformation)) {
         std::swap(resolution.x, resolution.y);
     }
@@ -120,8 +138,7 @@ bool sameAsDecoded(const PngStream& png, const QImage& pixels) {
 
 // Reads the data through with the JPEG library on a thread of its own, which touches no
 // toolkit state and so may start before the toolkit does; dropping the object stops the
-// reading at the next row and waits for the thread. Where the library does not take the
-// file, Qt's reader reads it at an eighth of its size when the answer is wanted.
+// reading at the next row and waits for the thread.
 class JpegDataCheck {
   public:
     explicit JpegDataCheck(QString path)
@@ -137,7 +154,7 @@ class JpegDataCheck {
             thread_.join();
         }
         if (reading_.outcome == JpegDataReading::Outcome::kNotRead) {
-            reading_ = readWithQt(path_);
+            reading_ = readJpegDataThrough(path_, {});  // only a stopped reading is not read
         }
         if (reading_.outcome == JpegDataReading::Outcome::kDamaged) {
             return reading_.reason;
@@ -146,18 +163,6 @@ class JpegDataCheck {
     }
 
   private:
-    static JpegDataReading readWithQt(const QString& path) {
-        QImageReader reader(path);
-        const QSize stored = reader.size();
-        reader.setScaledSize(QSize((stored.width() + kCheckScale - 1) / kCheckScale,
-                                   (stored.height() + kCheckScale - 1) / kCheckScale));
-        QImage reduced;
-        if (!reader.read(&reduced) || reduced.isNull()) {
-            return {JpegDataReading::Outcome::kDamaged, reader.errorString()};
-        }
-        return {JpegDataReading::Outcome::kWhole, {}};
-    }
-
     const QString path_;
     JpegDataReading reading_;
     std::jthread thread_;  // last, so that it starts after and stops before the rest
@@ -190,6 +195,9 @@ std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& re
 }
 
 }  // namespace
+
+DamagedImage::DamagedImage(QString path, const QString& reason)
+    : Error(unreadableText(reason)), path_(std::move(path)) {}
 
 std::int32_t nextHandle(std::int32_t handle) {
     return handle == std::numeric_limits<std::int32_t>::max() ? 1 : handle + 1;
@@ -240,10 +248,15 @@ std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
 LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) {
     QImageReader reader(path);
     checkReadable(path, reader);
+    // A JPEG that is decoded now is refused now when its data is damaged, since Qt's
+    // reader fills in what is missing; the reading through runs while Qt decodes.
+    std::shared_ptr<JpegDataCheck> check;
     if (reader.format() == "jpeg") {
-        if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader, std::move(readAhead))) {
+        if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader, readAhead)) {
             return std::move(*jpeg);
         }
+        check = readAhead && readAhead->path() == path ? std::move(readAhead)
+                                                       : std::make_shared<JpegDataCheck>(path);
     }
     // The reader starts again from the beginning. A PNG is decoded from the bytes its
     // compressed data is taken from, so the two agree.
@@ -260,6 +273,11 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         raiseUnreadable(reader.errorString());
+    }
+    if (check) {
+        if (const std::optional<QString> damage = check->damage()) {
+            raiseUnreadable(*damage);
+        }
     }
     LoadedImage loaded;
     loaded.path = path;
@@ -288,7 +306,7 @@ std::shared_ptr<JpegDataCheck> dataCheckFor(LoadedImage& loaded) {
 
 void requireWholeData(JpegDataCheck& check) {
     if (const std::optional<QString> damage = check.damage()) {
-        raiseUnreadable(*damage);
+        throw DamagedImage(check.path(), *damage);
     }
 }
 

@@ -1,6 +1,9 @@
 // Decodes a JPEG file straight into compact pixels, as stored (no orientation applied),
 // reads a JPEG's compressed data through to find damage without keeping pixels, and
-// writes JPEG files from compact pixels or straight from another JPEG file.
+// writes JPEG files from compact pixels or straight from another JPEG file. Data is
+// damaged when the decoder fails or has to make up pixels: a segment or the file ends
+// early, a code or restart marker is wrong, or the scans leave coefficients out. Oddities
+// of the markers around the data that leave every pixel as the file has it are not damage.
 #pragma once
 
 #include "image_component/recorded_resolution.h"
@@ -17,15 +20,15 @@ class QIODevice;
 namespace velmar::image_component {
 
 // 8-bit grey for one component, 24-bit RGB for three; nothing when this decoder does not
-// take the file (four components, or no JPEG library in this build) or it fails, so that
-// the caller decodes it another way.
+// take the file (it cannot be opened, four components, too large), so that the caller
+// decodes it another way. Raises DamagedImage when the data is damaged.
 [[nodiscard]] std::optional<QImage> decodeJpegPixels(const QString& path);
 
 struct JpegDataReading {
     enum class Outcome {
         kWhole,    // every compressed bit decoded
-        kDamaged,  // the decoder gave up; reason says why
-        kNotRead,  // this decoder does not take the file, or the reading was stopped
+        kDamaged,  // the file cannot be read or its data is damaged; reason says why
+        kNotRead,  // the reading was stopped
     };
     Outcome outcome = Outcome::kNotRead;
     QString reason;
@@ -46,16 +49,16 @@ struct JpegEncoding {
 };
 
 // Writes 8-bit grey or 24-bit RGB pixels as a JPEG file into device. False, with nothing
-// written, when this encoder does not take them (another pixel format, or no JPEG library
-// in this build). Raises velmar::Error when encoding or writing fails.
+// written, when this encoder does not take them (another pixel format). Raises
+// velmar::Error when encoding or writing fails.
 [[nodiscard]] bool encodeJpegPixels(const QImage& pixels, const JpegEncoding& encoding,
                                     QIODevice& device);
 
 // Decodes the JPEG file at path a few rows at a time straight into a new JPEG file in
 // device, so its pixels are never held whole. False, with nothing written, when this
 // encoder does not take the file (not one or three components, not storedSize pixels as
-// stored, or no JPEG library in this build). Raises velmar::Error when the file's data is
-// damaged or writing fails.
+// stored). Raises DamagedImage when the file's data is damaged, velmar::Error when
+// writing fails.
 [[nodiscard]] bool transcodeJpeg(const QString& path, QSize storedSize,
                                  const JpegEncoding& encoding, QIODevice& device);
 

@@ -1,8 +1,11 @@
 // Decodes and encodes with libjpeg straight from and into the image's own rows: no 32-bit
 // expansion and no second copy. A reading through to find damage takes the file in blocks. libjpeg
 // reports fatal errors through longjmp, so the member functions that call into it hold only
-// trivially destructible locals.
+// trivially destructible locals. A warning that means the decoder made up pixels ends a
+// decoding as a fatal error does.
 #include "image_component/jpeg_pixels.h"
+
+#include "image_component/image_component.h"
 
 #include "base/error.h"
 
@@ -15,8 +18,9 @@
 #include <cstdio>
 #include <vector>
 
-#include <jerror.h>
 #include <jpeglib.h>
+// After jpeglib.h, whose configuration says which of its messages exist.
+#include <jerror.h>
 
 namespace velmar::image_component {
 
@@ -46,9 +50,49 @@ void jumpOnError(j_common_ptr info) {
 
 void ignoreMessage(j_common_ptr /*info*/) {}
 
+// Whether a decoder's warning means that some pixels are not what the file holds: the data
+// of a scan or the file ended early (the decoder fills in the rest), a code or a restart
+// marker was wrong (the decoder skips ahead and fills in), the scans do not add up, or
+// bytes were left over after a scan's data (the decoder read it out of step). Warnings
+// about the markers around the data leave every pixel as the file has it: bytes before a
+// marker outside any scan, an unknown JFIF version, an unknown Adobe colour transform, a
+// bad ICC profile.
+bool madeUpData(j_common_ptr info, int code) {
+    switch (code) {
+        case JWRN_HIT_MARKER:
+        case JWRN_JPEG_EOF:
+        case JWRN_HUFF_BAD_CODE:
+#if JPEG_LIB_VERSION >= 70 || defined(D_ARITH_CODING_SUPPORTED)
+        case JWRN_ARITH_BAD_CODE:
+#endif
+        case JWRN_MUST_RESYNC:
+        case JWRN_NOT_SEQUENTIAL:
+        case JWRN_BOGUS_PROGRESSION:
+            return true;
+        case JWRN_EXTRANEOUS_DATA:
+            return info->is_decompressor != FALSE &&
+                   reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > 0;
+        default:
+            return false;
+    }
+}
+
+// Warnings (level -1) that mean made-up data end the decoding; the others and the trace
+// messages are passed over.
+void jumpOnMadeUpData(j_common_ptr info, int level) {
+    if (level >= 0) {
+        return;
+    }
+    if (madeUpData(info, info->err->msg_code)) {
+        jumpOnError(info);
+    }
+    ++info->err->num_warnings;
+}
+
 jpeg_error_mgr* jumpingErrors(ErrorManager& errors) {
     jpeg_error_mgr* manager = jpeg_std_error(&errors.manager);
     errors.manager.error_exit = jumpOnError;
+    errors.manager.emit_message = jumpOnMadeUpData;
     errors.manager.output_message = ignoreMessage;
     return manager;
 }
@@ -177,6 +221,24 @@ class Decompression {
         info_.do_fancy_upsampling = FALSE;
         info_.dct_method = JDCT_IFAST;
         jpeg_start_decompress(&info_);
+        return everyScanRead();
+    }
+
+    // A progressive image is read whole when decoding starts. Its scans must have sent every
+    // coefficient of every component down to the last bit: the end-of-image marker of a file
+    // cut after a few scans leaves the decoder filling in the rest without a warning.
+    bool everyScanRead() {
+        if (info_.progressive_mode == FALSE || info_.coef_bits == nullptr) {
+            return true;
+        }
+        for (int component = 0; component < info_.num_components; ++component) {
+            for (int coefficient = 0; coefficient < DCTSIZE2; ++coefficient) {
+                if (info_.coef_bits[component][coefficient] != 0) {
+                    setFailure("Progressive JPEG data ends before its last scan");
+                    return false;
+                }
+            }
+        }
         return true;
     }
 
@@ -234,7 +296,7 @@ class Decompression {
         info_.out_color_space = output;
         info_.raw_data_out = asStored ? TRUE : FALSE;
         jpeg_start_decompress(&info_);
-        return true;
+        return everyScanRead();
     }
 
     // The stored components' planes: padded widths and the rows of one pass.
@@ -294,11 +356,15 @@ class Decompression {
         return true;
     }
 
-    [[noreturn]] void raiseDamaged() const {
-        throw Error(QStringLiteral("画像ﾃﾞｰﾀを読み取れません (%1)").arg(failure()));
+    [[noreturn]] void raiseDamaged(const QString& path) const {
+        throw DamagedImage(path, failure());
     }
 
   private:
+    void setFailure(const char* text) {
+        std::snprintf(errors_.message.data(), errors_.message.size(), "%s", text);
+    }
+
     const FileBytes* bytes_ = nullptr;
     QFile* file_ = nullptr;
     FileSource source_;
@@ -502,11 +568,11 @@ class Planes {
 
 // Components sampled as the encoder samples them pass from one JPEG to the next as
 // decoded blocks: nothing is upsampled, converted or downsampled again.
-void copyAsStored(Decompression& source, Compression& copy) {
+void copyAsStored(const QString& path, Decompression& source, Compression& copy) {
     Planes planes(source.planeSizes());
     while (source.rowsLeft()) {
         if (!source.readPlanes(planes.planes())) {
-            source.raiseDamaged();
+            source.raiseDamaged(path);
         }
         if (!copy.writePlanes(planes.planes(), source.rowsPerPass())) {
             copy.raiseFailed();
@@ -515,12 +581,12 @@ void copyAsStored(Decompression& source, Compression& copy) {
 }
 
 // Other JPEGs pass a few rows of pixels at a time.
-void copyRows(Decompression& source, Compression& copy, J_COLOR_SPACE rows) {
+void copyRows(const QString& path, Decompression& source, Compression& copy, J_COLOR_SPACE rows) {
     Strip strip(source.width(), rows == JCS_GRAYSCALE ? 1 : 3);
     while (source.rowsLeft()) {
         const int count = source.readRows(strip.rows(), kStripRows);
         if (count < 0) {
-            source.raiseDamaged();
+            source.raiseDamaged(path);
         }
         if (!copy.writeRows(strip.rows(), count)) {
             copy.raiseFailed();
@@ -537,17 +603,22 @@ std::optional<QImage> decodeJpegPixels(const QString& path) {
     }
     Decompression decompression(bytes);
     if (!decompression.readHeader()) {
-        return std::nullopt;
+        decompression.raiseDamaged(path);
     }
     const int components = decompression.components();
-    if ((components != 1 && components != 3) ||
-        !decompression.start(components == 1 ? JCS_GRAYSCALE : JCS_RGB, false)) {
+    if (components != 1 && components != 3) {
         return std::nullopt;
+    }
+    if (!decompression.start(components == 1 ? JCS_GRAYSCALE : JCS_RGB, false)) {
+        decompression.raiseDamaged(path);
     }
     QImage image(decompression.width(), decompression.height(),
                  components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
-    if (image.isNull() || !decompression.readInto(image)) {
+    if (image.isNull()) {
         return std::nullopt;
+    }
+    if (!decompression.readInto(image)) {
+        decompression.raiseDamaged(path);
     }
     return image;
 }
@@ -574,7 +645,7 @@ bool transcodeJpeg(const QString& path, QSize storedSize, const JpegEncoding& en
     }
     Decompression source(bytes);
     if (!source.readHeader()) {
-        source.raiseDamaged();
+        source.raiseDamaged(path);
     }
     if ((source.components() != 1 && source.components() != 3) ||
         source.storedSize() != storedSize) {
@@ -583,19 +654,19 @@ bool transcodeJpeg(const QString& path, QSize storedSize, const JpegEncoding& en
     const J_COLOR_SPACE rows = passingColourSpace(source, encoding.colour);
     const bool asStored = source.sampledAsWritten(encoding.colour);
     if (!source.start(rows, asStored)) {
-        source.raiseDamaged();
+        source.raiseDamaged(path);
     }
     Compression copy(device);
     if (!copy.start(storedSize, rows, encoding, asStored)) {
         copy.raiseFailed();
     }
     if (asStored) {
-        copyAsStored(source, copy);
+        copyAsStored(path, source, copy);
     } else {
-        copyRows(source, copy, rows);
+        copyRows(path, source, copy, rows);
     }
     if (!source.finish()) {
-        source.raiseDamaged();
+        source.raiseDamaged(path);
     }
     if (!copy.finish()) {
         copy.raiseFailed();
@@ -606,7 +677,7 @@ bool transcodeJpeg(const QString& path, QSize storedSize, const JpegEncoding& en
 JpegDataReading readJpegDataThrough(const QString& path, const std::stop_token& stop) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return {};
+        return {JpegDataReading::Outcome::kDamaged, file.errorString()};
     }
     Decompression decompression(file);
     if (!decompression.readHeader() || !decompression.startReduced()) {

@@ -490,6 +490,20 @@ RecordedResolution readByFormat(const DeviceWindow& file) {
 
 }  // namespace
 
+bool isPlausible(RecordedResolution resolution) {
+    // 0 is a direction recorded without a value, which the printing assumes as for none.
+    const auto inRange = [](std::int32_t dpi) { return dpi >= 0 && dpi <= kMostPlausibleDpi; };
+    if (!inRange(resolution.x) || !inRange(resolution.y)) {
+        return false;
+    }
+    if (resolution.x == 0 || resolution.y == 0) {
+        return true;
+    }
+    const std::int32_t low = std::min(resolution.x, resolution.y);
+    const std::int32_t high = std::max(resolution.x, resolution.y);
+    return high <= std::int64_t{low} * kMostPlausibleAspect;
+}
+
 RecordedResolution readRecordedResolution(QIODevice& device) {
     if (!device.isOpen() || !device.isReadable() || device.isSequential()) {
         return {};

@@ -185,10 +185,14 @@ QString fmPrn::loadFailureMessage(const QString& path, const QString& reason) {
            QLatin1Char('\r') + reason;
 }
 
+// An image whose data turns out damaged only when it is saved or printed is refused as one
+// that cannot be loaded.
 bool fmPrn::guarded(const std::function<void()>& handler) {
     try {
         handler();
         return true;
+    } catch (const image_component::DamagedImage& damaged) {
+        services_.messages.show(loadFailureMessage(damaged.path(), damaged.message()));
     } catch (const std::exception& error) {
         reportError(QString::fromStdString(error.what()));
     } catch (...) {

@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QByteArrayView>
 #include <QColor>
+#include <QImageWriter>
 #include <QList>
 
 #include <algorithm>
@@ -301,6 +302,35 @@ QByteArray qtEncoded(const QImage& image, const char* format) {
         return {};
     }
     return bytes;
+}
+
+QByteArray noisyJpeg(bool progressive) {
+    constexpr int kSide = 64;
+    QImage image(kSide, kSide, QImage::Format_RGB32);
+    std::uint32_t state = 1;
+    for (int y = 0; y < kSide; ++y) {
+        for (int x = 0; x < kSide; ++x) {
+            state = state * 1664525U + 1013904223U;  // a fixed sequence: the same file each time
+            image.setPixel(x, y, state >> 8);
+        }
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "JPEG");
+    writer.setQuality(90);
+    writer.setProgressiveScanWrite(progressive);
+    return writer.write(image) ? bytes : QByteArray();
+}
+
+qsizetype scanDataStart(const QByteArray& jpeg) {
+    const qsizetype sos = jpeg.indexOf("\xFF\xDA");
+    if (sos < 0 || sos + 4 > jpeg.size()) {
+        return -1;
+    }
+    return sos + 2 +
+           ((static_cast<std::uint8_t>(jpeg.at(sos + 2)) << 8) |
+            static_cast<std::uint8_t>(jpeg.at(sos + 3)));
 }
 
 QByteArray exifTiffBlock(const ExifOptions& options) {

@@ -70,6 +70,11 @@ struct ExifOptions {
 // and "Exif\0\0" (6).
 inline constexpr qsizetype kExifTiffOffset = 12;
 
+// A 64 × 64 colour JPEG of noise, so that its compressed data is dense; progressive when
+// asked. Where its first scan's compressed data starts (just past the SOS segment).
+[[nodiscard]] QByteArray noisyJpeg(bool progressive = false);
+[[nodiscard]] qsizetype scanDataStart(const QByteArray& jpeg);
+
 // --- PNG: Qt's encoding of the image.
 
 // With a pHYs chunk (unit 1 = per metre, 0 = aspect ratio only) right after IHDR.

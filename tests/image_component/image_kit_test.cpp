@@ -2,6 +2,7 @@
 #include "image_component/image_component.h"
 #include "image_component/image_display.h"
 #include "image_component/image_fixtures.h"
+#include "image_component/image_loader.h"
 #include "image_component/jpeg_layout.h"
 #include "image_component/recorded_resolution.h"
 
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 
 namespace velmar::image_component {
 namespace {
@@ -55,6 +57,144 @@ TEST_F(ImageKitTest, FileWithoutAResolutionReportsNone) {
     EXPECT_EQ(kit->ResolutionX(), 0);
     EXPECT_EQ(kit->ResolutionY(), 0);
 }
+
+// A resolution no picture can have is taken as none, and standard error says so once.
+struct Resolution {
+    const char* name;
+    QByteArray file;
+    RecordedResolution loaded;
+};
+
+class ImageKitResolution : public ImageKitTest, public testing::WithParamInterface<Resolution> {};
+
+TEST_P(ImageKitResolution, AbsurdOnesCountAsNone) {
+    const QString path = write(QStringLiteral("image"), GetParam().file);
+    testing::internal::CaptureStderr();
+    const bool loaded = load(path);
+    const QString said = QString::fromLocal8Bit(testing::internal::GetCapturedStderr());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(RecordedResolution({kit->ResolutionX(), kit->ResolutionY()}), GetParam().loaded);
+    const bool ignored = GetParam().loaded == RecordedResolution{};
+    EXPECT_EQ(said.count(QStringLiteral("記録がないものとして扱います")), ignored ? 1 : 0)
+        << said.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImageKitResolution,
+    testing::Values(
+        Resolution{"ExifBillionDpi",
+                   test::jpegWithExif({test::Rational{1000000000, 1}, test::Rational{1000000000, 1},
+                                       2, std::nullopt, false}),
+                   {}},
+        Resolution{"JfifLargestDotsPerCm", test::jpegWithJfif(2, 65535, 65535), {}},
+        Resolution{"PngLargestPerMetre", test::pngWithPhys(2147483647U, 2147483647U, 1), {}},
+        Resolution{"TwoThousandfoldApart", test::jpegWithJfif(1, 10, 20000), {}},
+        Resolution{"LargestJfifDpi", test::jpegWithJfif(1, 65535, 65535), {65535, 65535}},
+        Resolution{"ThousandfoldApart", test::jpegWithJfif(1, 10, 10000), {10, 10000}}),
+    [](const testing::TestParamInfo<Resolution>& info) { return info.param.name; });
+
+// JPEG data the decoder has to make up pixels for is refused, before printing and for
+// every save; warnings about the markers around the data are not.
+struct JpegData {
+    const char* name;
+    QByteArray file;
+    bool damaged;
+};
+
+QByteArray withBytes(QByteArray bytes, qsizetype pos, const QByteArray& replacement) {
+    return bytes.replace(pos, replacement.size(), replacement);
+}
+
+QByteArray flipped(QByteArray bytes, qsizetype pos, qsizetype count) {
+    for (qsizetype at = pos; at < pos + count; ++at) {
+        bytes[at] = static_cast<char>(bytes.at(at) ^ 0x5A);
+    }
+    return bytes;
+}
+
+// The file up to the first marker after the first scan's data, then an end-of-image marker.
+QByteArray firstScanOnly(const QByteArray& jpeg) {
+    qsizetype at = test::scanDataStart(jpeg);
+    while ((at = jpeg.indexOf('\xFF', at)) >= 0) {
+        const auto next = static_cast<std::uint8_t>(jpeg.at(at + 1));
+        if (next != 0 && (next < 0xD0 || next > 0xD7)) {
+            break;
+        }
+        at += 2;
+    }
+    return jpeg.left(at) + "\xFF\xD9";
+}
+
+// The noisy JPEG with one change; the change is given where its scan data starts and
+// where the middle of that data is.
+QByteArray changedJpeg(
+    const std::function<QByteArray(const QByteArray&, qsizetype, qsizetype)>& change) {
+    const QByteArray jpeg = test::noisyJpeg();
+    const qsizetype scan = test::scanDataStart(jpeg);
+    return change(jpeg, scan, scan + (jpeg.size() - 2 - scan) / 2);
+}
+
+class ImageKitJpegData : public ImageKitTest, public testing::WithParamInterface<JpegData> {};
+
+TEST_P(ImageKitJpegData, DamagedDataIsRefusedHarmlessWarningsAreNot) {
+    const QString path = write(QStringLiteral("photo.jpg"), GetParam().file);
+    const QString copy = home.filePath(QStringLiteral("copy"));
+    if (!load(path)) {  // decoded, and so checked, when it is loaded
+        EXPECT_TRUE(GetParam().damaged);
+        EXPECT_TRUE(kit->File().LastError().startsWith(QStringLiteral("画像ﾃﾞｰﾀを読み取れません")));
+        return;
+    }
+    if (!GetParam().damaged) {
+        EXPECT_NO_THROW(requireWholeData(*readAhead(path)));
+        kit->File().Path(copy);
+        EXPECT_TRUE(kit->File().Save(kFormatJpeg, kit->ImageHandle()));
+        return;
+    }
+    try {
+        requireWholeData(*readAhead(path));
+        ADD_FAILURE() << "the data check passed";
+    } catch (const DamagedImage& damaged) {
+        EXPECT_EQ(damaged.path(), path);
+    }
+    for (const std::int32_t format : {kFormatJpeg, kFormatBitmap}) {
+        kit->File().Path(copy);
+        EXPECT_THROW(kit->File().Save(format, kit->ImageHandle()), DamagedImage);
+        EXPECT_FALSE(QFileInfo::exists(copy));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ImageKitJpegData,
+    testing::Values(
+        JpegData{"Whole", test::noisyJpeg(), false},
+        JpegData{"HalfThenEndMarker",
+                 changedJpeg([](const QByteArray& jpeg, qsizetype, qsizetype middle) {
+                     return jpeg.left(middle) + "\xFF\xD9";
+                 }),
+                 true},
+        JpegData{"NoScanData", changedJpeg([](const QByteArray& jpeg, qsizetype scan, qsizetype) {
+                     return jpeg.left(scan) + "\xFF\xD9";
+                 }),
+                 true},
+        JpegData{"ZeroedScanBytes",
+                 changedJpeg([](const QByteArray& jpeg, qsizetype, qsizetype middle) {
+                     return withBytes(jpeg, middle, QByteArray(16, '\0'));
+                 }),
+                 true},
+        JpegData{"FlippedScanBytes",
+                 changedJpeg([](const QByteArray& jpeg, qsizetype, qsizetype middle) {
+                     return flipped(jpeg, middle, 4);
+                 }),
+                 true},
+        JpegData{"ProgressiveFirstScanOnly", firstScanOnly(test::noisyJpeg(true)), true},
+        JpegData{"BytesBeforeAMarker",
+                 changedJpeg([](const QByteArray& jpeg, qsizetype, qsizetype) {
+                     const qsizetype tables = jpeg.indexOf("\xFF\xDB");
+                     return jpeg.left(tables) + "\x01\x02\x03" + jpeg.mid(tables);
+                 }),
+                 false},
+        JpegData{"UnknownJfifVersion", withBytes(test::noisyJpeg(), 11, "\x03"), false}),
+    [](const testing::TestParamInfo<JpegData>& info) { return info.param.name; });
 
 class ImageKitFormat : public ImageKitTest, public testing::WithParamInterface<const char*> {};
 

@@ -2,6 +2,7 @@
 // before the page is printed, and a backup that fails stops the print.
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
+#include "image_component/image_fixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -69,6 +70,42 @@ TEST_F(BackUpRun, NoModeKeepsNoCopy) {
     EXPECT_FALSE(QDir(backUps()).exists());
     EXPECT_EQ(files(userData(), QStringLiteral("*.pdf")).size(), 1);
 }
+
+// A JPEG whose data ends half-way, with an end marker after it, is refused as a file that
+// cannot be loaded, whether the backup or the page reads the data first: no copy, no
+// page. Stray bytes before a marker are only a warning: the page prints.
+struct JpegRun {
+    const char* name;
+    int mode;
+    bool damaged;
+};
+
+class JpegBackUpRun : public BackUpRun, public testing::WithParamInterface<JpegRun> {};
+
+TEST_P(JpegBackUpRun, DamagedDataIsRefusedBeforeAnyFile) {
+    storeMode(GetParam().mode);
+    const QByteArray jpeg = test::noisyJpeg();
+    const qsizetype scan = test::scanDataStart(jpeg);
+    const qsizetype tables = jpeg.indexOf("\xFF\xDB");
+    const QString path = home.filePath(QStringLiteral("photo.jpg"));
+    test::writeFile(path, GetParam().damaged
+                              ? jpeg.left(scan + (jpeg.size() - scan) / 2) + "\xFF\xD9"
+                              : jpeg.left(tables) + "\x01\x02\x03" + jpeg.mid(tables));
+    const test::RunResult result = test::runVelmar(home, {path});
+    const bool refused = result.standardError.contains(QStringLiteral("画像ﾌｧｲﾙ ") + path +
+                                                       QStringLiteral(" を読み込めませんでした"));
+    EXPECT_EQ(refused, GetParam().damaged) << result.standardError.toStdString();
+    EXPECT_EQ(result.exitCode, GetParam().damaged ? 1 : 0);
+    EXPECT_EQ(files(userData(), QStringLiteral("*.pdf")).size(), GetParam().damaged ? 0 : 1);
+    EXPECT_EQ(files(backUps(), QStringLiteral("*")).size(),
+              GetParam().damaged || GetParam().mode == 0 ? 0 : 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, JpegBackUpRun,
+    testing::Values(JpegRun{"DamagedNoCopy", 0, true}, JpegRun{"DamagedJpegCopy", 2, true},
+                    JpegRun{"DamagedBitmapCopy", 1, true}, JpegRun{"StrayBytesJpegCopy", 2, false}),
+    [](const testing::TestParamInfo<JpegRun>& info) { return info.param.name; });
 
 struct Failure {
     const char* name;
