@@ -103,7 +103,7 @@ build_from_source() {
   rm -rf "$prefix"
   cmake --install "$work/build"
   # The command-line tools are not needed; only the library and its headers are.
-  rm -rf "$prefix/bin" "$prefix/share"
+  rm -rf "${prefix:?}/bin" "${prefix:?}/share"
   rm -rf "$work"
 }
 

@@ -59,9 +59,10 @@ struct CurrentImage {
 
 // Loads the image at path, applying the orientation the file records. A JPEG that goes
 // onto the page as it is is not decoded: its markers are checked, and a file cut short
-// is refused. Throws velmar::Error with a message for the user when the file cannot be
-// read.
-// A reading of the same path started ahead is taken over.
+// is refused; any other JPEG is refused when its data is damaged. A recorded resolution
+// that is not plausible counts as none, with a line on standard error. Throws velmar::Error with a
+// message for the user when the file cannot be read. A reading of the same path started ahead is
+// taken over.
 [[nodiscard]] LoadedImage loadImage(const QString& path,
                                     std::shared_ptr<JpegDataCheck> readAhead = {});
 
@@ -70,7 +71,7 @@ struct CurrentImage {
 // when the data was read whole already or the image is no JPEG that passes through.
 [[nodiscard]] std::shared_ptr<JpegDataCheck> dataCheckFor(LoadedImage& loaded);
 
-// Waits for the reading; throws velmar::Error when the data is damaged.
+// Waits for the reading; throws DamagedImage when the data is damaged.
 void requireWholeData(JpegDataCheck& check);
 
 // The image's pixels, decoding them on first use. Throws velmar::Error when that fails.
