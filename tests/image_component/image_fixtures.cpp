@@ -304,6 +304,8 @@ QByteArray qtEncoded(const QImage& image, const char* format) {
     return bytes;
 }
 
+namespace {
+
 QByteArray noisyJpeg(bool progressive) {
     constexpr int kSide = 64;
     QImage image(kSide, kSide, QImage::Format_RGB32);
@@ -323,14 +325,52 @@ QByteArray noisyJpeg(bool progressive) {
     return writer.write(image) ? bytes : QByteArray();
 }
 
+// Where the first scan's compressed data starts: just past its SOS segment.
 qsizetype scanDataStart(const QByteArray& jpeg) {
     const qsizetype sos = jpeg.indexOf("\xFF\xDA");
-    if (sos < 0 || sos + 4 > jpeg.size()) {
-        return -1;
-    }
     return sos + 2 +
            ((static_cast<std::uint8_t>(jpeg.at(sos + 2)) << 8) |
             static_cast<std::uint8_t>(jpeg.at(sos + 3)));
+}
+
+// The first marker after the first scan's data (stuffed bytes and restarts are data).
+qsizetype firstScanEnd(const QByteArray& jpeg) {
+    qsizetype at = scanDataStart(jpeg);
+    while ((at = jpeg.indexOf('\xFF', at)) >= 0) {
+        const auto next = static_cast<std::uint8_t>(jpeg.at(at + 1));
+        if (next != 0 && (next < 0xD0 || next > 0xD7)) {
+            break;
+        }
+        at += 2;
+    }
+    return at;
+}
+
+}  // namespace
+
+QByteArray changedJpeg(JpegChange change) {
+    QByteArray jpeg = noisyJpeg(change == JpegChange::kProgressiveFirstScanOnly);
+    const qsizetype scan = scanDataStart(jpeg);
+    const qsizetype middle = scan + (jpeg.size() - 2 - scan) / 2;
+    switch (change) {
+        case JpegChange::kNone:
+            break;
+        case JpegChange::kHalfThenEnd:
+            return jpeg.left(middle) + "\xFF\xD9";
+        case JpegChange::kNoScanData:
+            return jpeg.left(scan) + "\xFF\xD9";
+        case JpegChange::kZeroedScanBytes:
+            return jpeg.replace(middle, 16, QByteArray(16, '\0'));
+        case JpegChange::kFlippedScanBytes:
+            return jpeg.replace(middle, 4, "\x5A\x5A\x5A\x5A");
+        case JpegChange::kProgressiveFirstScanOnly:
+            return jpeg.left(firstScanEnd(jpeg)) + "\xFF\xD9";
+        case JpegChange::kBytesBeforeTables:
+            return jpeg.insert(jpeg.indexOf("\xFF\xDB"), "\x01\x02\x03");
+        case JpegChange::kUnknownJfifVersion:
+            return jpeg.replace(11, 1, "\x03");  // SOI, APP0 marker and length, "JFIF\0"
+    }
+    return jpeg;
 }
 
 QByteArray exifTiffBlock(const ExifOptions& options) {

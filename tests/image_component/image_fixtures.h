@@ -70,10 +70,22 @@ struct ExifOptions {
 // and "Exif\0\0" (6).
 inline constexpr qsizetype kExifTiffOffset = 12;
 
-// A 64 × 64 colour JPEG of noise, so that its compressed data is dense; progressive when
-// asked. Where its first scan's compressed data starts (just past the SOS segment).
-[[nodiscard]] QByteArray noisyJpeg(bool progressive = false);
-[[nodiscard]] qsizetype scanDataStart(const QByteArray& jpeg);
+// A 64 × 64 colour JPEG of noise, so that its compressed data is dense, with one change:
+// its data cut in the middle and an end marker added; an end marker right after the scan
+// header; 16 bytes zeroed or 4 bytes changed in the middle of the data; progressive, cut
+// after its first scan and an end marker added; stray bytes before its tables' marker;
+// JFIF version 3.
+enum class JpegChange {
+    kNone,
+    kHalfThenEnd,
+    kNoScanData,
+    kZeroedScanBytes,
+    kFlippedScanBytes,
+    kProgressiveFirstScanOnly,
+    kBytesBeforeTables,
+    kUnknownJfifVersion,
+};
+[[nodiscard]] QByteArray changedJpeg(JpegChange change);
 
 // --- PNG: Qt's encoding of the image.
 

@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
-#include <functional>
 
 namespace velmar::image_component {
 namespace {
@@ -93,58 +93,18 @@ INSTANTIATE_TEST_SUITE_P(
         Resolution{"ThousandfoldApart", test::jpegWithJfif(1, 10, 10000), {10, 10000}}),
     [](const testing::TestParamInfo<Resolution>& info) { return info.param.name; });
 
-// JPEG data the decoder has to make up pixels for is refused, before printing and for
-// every save; warnings about the markers around the data are not.
-struct JpegData {
-    const char* name;
-    QByteArray file;
-    bool damaged;
-};
-
-QByteArray withBytes(QByteArray bytes, qsizetype pos, const QByteArray& replacement) {
-    return bytes.replace(pos, replacement.size(), replacement);
-}
-
-QByteArray flipped(QByteArray bytes, qsizetype pos, qsizetype count) {
-    for (qsizetype at = pos; at < pos + count; ++at) {
-        bytes[at] = static_cast<char>(bytes.at(at) ^ 0x5A);
-    }
-    return bytes;
-}
-
-// The file up to the first marker after the first scan's data, then an end-of-image marker.
-QByteArray firstScanOnly(const QByteArray& jpeg) {
-    qsizetype at = test::scanDataStart(jpeg);
-    while ((at = jpeg.indexOf('\xFF', at)) >= 0) {
-        const auto next = static_cast<std::uint8_t>(jpeg.at(at + 1));
-        if (next != 0 && (next < 0xD0 || next > 0xD7)) {
-            break;
-        }
-        at += 2;
-    }
-    return jpeg.left(at) + "\xFF\xD9";
-}
-
-// The noisy JPEG with one change; the change is given where its scan data starts and
-// where the middle of that data is.
-QByteArray changedJpeg(
-    const std::function<QByteArray(const QByteArray&, qsizetype, qsizetype)>& change) {
-    const QByteArray jpeg = test::noisyJpeg();
-    const qsizetype scan = test::scanDataStart(jpeg);
-    return change(jpeg, scan, scan + (jpeg.size() - 2 - scan) / 2);
-}
+// JPEG data the decoder has to make up pixels for is refused, by the check before printing
+// and by every save; warnings about the markers around the data are not.
+using JpegData = std::pair<test::JpegChange, bool>;  // the change, and whether it is damage
 
 class ImageKitJpegData : public ImageKitTest, public testing::WithParamInterface<JpegData> {};
 
 TEST_P(ImageKitJpegData, DamagedDataIsRefusedHarmlessWarningsAreNot) {
-    const QString path = write(QStringLiteral("photo.jpg"), GetParam().file);
+    const auto [change, damaged] = GetParam();
+    const QString path = write(QStringLiteral("photo.jpg"), test::changedJpeg(change));
     const QString copy = home.filePath(QStringLiteral("copy"));
-    if (!load(path)) {  // decoded, and so checked, when it is loaded
-        EXPECT_TRUE(GetParam().damaged);
-        EXPECT_TRUE(kit->File().LastError().startsWith(QStringLiteral("画像ﾃﾞｰﾀを読み取れません")));
-        return;
-    }
-    if (!GetParam().damaged) {
+    ASSERT_TRUE(load(path)) << kit->File().LastError().toStdString();
+    if (!damaged) {
         EXPECT_NO_THROW(requireWholeData(*readAhead(path)));
         kit->File().Path(copy);
         EXPECT_TRUE(kit->File().Save(kFormatJpeg, kit->ImageHandle()));
@@ -153,8 +113,8 @@ TEST_P(ImageKitJpegData, DamagedDataIsRefusedHarmlessWarningsAreNot) {
     try {
         requireWholeData(*readAhead(path));
         ADD_FAILURE() << "the data check passed";
-    } catch (const DamagedImage& damaged) {
-        EXPECT_EQ(damaged.path(), path);
+    } catch (const DamagedImage& error) {
+        EXPECT_EQ(error.path(), path);
     }
     for (const std::int32_t format : {kFormatJpeg, kFormatBitmap}) {
         kit->File().Path(copy);
@@ -163,38 +123,27 @@ TEST_P(ImageKitJpegData, DamagedDataIsRefusedHarmlessWarningsAreNot) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, ImageKitJpegData,
-    testing::Values(
-        JpegData{"Whole", test::noisyJpeg(), false},
-        JpegData{"HalfThenEndMarker",
-                 changedJpeg([](const QByteArray& jpeg, qsizetype, qsizetype middle) {
-                     return jpeg.left(middle) + "\xFF\xD9";
-                 }),
-                 true},
-        JpegData{"NoScanData", changedJpeg([](const QByteArray& jpeg, qsizetype scan, qsizetype) {
-                     return jpeg.left(scan) + "\xFF\xD9";
-                 }),
-                 true},
-        JpegData{"ZeroedScanBytes",
-                 changedJpeg([](const QByteArray& jpeg, qsizetype, qsizetype middle) {
-                     return withBytes(jpeg, middle, QByteArray(16, '\0'));
-                 }),
-                 true},
-        JpegData{"FlippedScanBytes",
-                 changedJpeg([](const QByteArray& jpeg, qsizetype, qsizetype middle) {
-                     return flipped(jpeg, middle, 4);
-                 }),
-                 true},
-        JpegData{"ProgressiveFirstScanOnly", firstScanOnly(test::noisyJpeg(true)), true},
-        JpegData{"BytesBeforeAMarker",
-                 changedJpeg([](const QByteArray& jpeg, qsizetype, qsizetype) {
-                     const qsizetype tables = jpeg.indexOf("\xFF\xDB");
-                     return jpeg.left(tables) + "\x01\x02\x03" + jpeg.mid(tables);
-                 }),
-                 false},
-        JpegData{"UnknownJfifVersion", withBytes(test::noisyJpeg(), 11, "\x03"), false}),
-    [](const testing::TestParamInfo<JpegData>& info) { return info.param.name; });
+using test::JpegChange;
+
+std::string jpegChangeName(JpegChange change) {
+    constexpr std::array kNames{"Whole",      "HalfThenEnd",       "NoScanData",
+                                "ZeroedScan", "FlippedScan",       "ProgressiveFirstScanOnly",
+                                "StrayBytes", "UnknownJfifVersion"};
+    return kNames.at(static_cast<std::size_t>(change));
+}
+
+INSTANTIATE_TEST_SUITE_P(Changes, ImageKitJpegData,
+                         testing::Values(JpegData{JpegChange::kNone, false},
+                                         JpegData{JpegChange::kHalfThenEnd, true},
+                                         JpegData{JpegChange::kNoScanData, true},
+                                         JpegData{JpegChange::kZeroedScanBytes, true},
+                                         JpegData{JpegChange::kFlippedScanBytes, true},
+                                         JpegData{JpegChange::kProgressiveFirstScanOnly, true},
+                                         JpegData{JpegChange::kBytesBeforeTables, false},
+                                         JpegData{JpegChange::kUnknownJfifVersion, false}),
+                         [](const testing::TestParamInfo<JpegData>& info) {
+                             return jpegChangeName(info.param.first);
+                         });
 
 class ImageKitFormat : public ImageKitTest, public testing::WithParamInterface<const char*> {};
 

@@ -84,13 +84,10 @@ class JpegBackUpRun : public BackUpRun, public testing::WithParamInterface<JpegR
 
 TEST_P(JpegBackUpRun, DamagedDataIsRefusedBeforeAnyFile) {
     storeMode(GetParam().mode);
-    const QByteArray jpeg = test::noisyJpeg();
-    const qsizetype scan = test::scanDataStart(jpeg);
-    const qsizetype tables = jpeg.indexOf("\xFF\xDB");
     const QString path = home.filePath(QStringLiteral("photo.jpg"));
-    test::writeFile(path, GetParam().damaged
-                              ? jpeg.left(scan + (jpeg.size() - scan) / 2) + "\xFF\xD9"
-                              : jpeg.left(tables) + "\x01\x02\x03" + jpeg.mid(tables));
+    test::writeFile(path,
+                    test::changedJpeg(GetParam().damaged ? test::JpegChange::kHalfThenEnd
+                                                         : test::JpegChange::kBytesBeforeTables));
     const test::RunResult result = test::runVelmar(home, {path});
     const bool refused = result.standardError.contains(QStringLiteral("画像ﾌｧｲﾙ ") + path +
                                                        QStringLiteral(" を読み込めませんでした"));
