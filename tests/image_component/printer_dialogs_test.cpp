@@ -90,33 +90,43 @@ TEST_P(PrinterDialogShows, TheSavedChoiceAndGivesItBackWhenConfirmed) {
     EXPECT_EQ(seen.listed, expected.listed);
 }
 
-// The tests reach no CUPS daemon: the built-in PDF printer is the only one on offer, a
-// saved printer is kept (nothing says that it is gone) and the dialog says why.
+// The built-in PDF printer is the only one on offer. On Linux the tests reach no CUPS
+// daemon: a saved printer is kept (nothing says that it is gone) and the dialog says why.
+// Wine's spooler answers, and has no such printer: the dialog names it as gone.
+const Seen kBuiltInOnly{"PDF (内蔵ﾌﾟﾘﾝﾀ)", "A4", false, "", "", {"PDF (内蔵ﾌﾟﾘﾝﾀ)"}};
+const QString kUnreachable = QStringLiteral("印刷ｼｽﾃﾑに接続できません (");
+
 INSTANTIATE_TEST_SUITE_P(
     Files, PrinterDialogShows,
     testing::Values(
         Saved{"PdfOnA3Landscape",
               "[Printer]\nName=PDF\nPaperSize=A3\nOrientation=Landscape\n",
               {"PDF (内蔵ﾌﾟﾘﾝﾀ)", "A3", true, "", "", {"PDF (内蔵ﾌﾟﾘﾝﾀ)"}}},
-        Saved{"NothingSaved",
-              "",
-              {"PDF (内蔵ﾌﾟﾘﾝﾀ)",
-               "A4",
-               false,
-               "印刷ｼｽﾃﾑに接続できません (",
-               "",
-               {"PDF (内蔵ﾌﾟﾘﾝﾀ)"}}},
-        Saved{"SavedPrinterWhileThePrintSystemCannotBeReached",
-              "[Printer]\nName=Office Laser\nPaperSize=Letter\n",
-              {"Office Laser",
-               "Letter",
-               false,
-               "印刷ｼｽﾃﾑに接続できません (",
-               "",
-               {"Office Laser", "PDF (内蔵ﾌﾟﾘﾝﾀ)"}}},
-        Saved{"QueueNamedPdfWhileThePrintSystemCannotBeReached",
-              "[Printer]\nName=PDF\nBuiltIn=false\nPaperSize=A4\n",
-              {"PDF", "A4", false, "印刷ｼｽﾃﾑに接続できません (", "", {"PDF", "PDF (内蔵ﾌﾟﾘﾝﾀ)"}}}),
+        Saved{"NothingSaved", "",
+              test::bySystem(
+                  Seen{"PDF (内蔵ﾌﾟﾘﾝﾀ)", "A4", false, kUnreachable, "", {"PDF (内蔵ﾌﾟﾘﾝﾀ)"}},
+                  kBuiltInOnly)},
+        Saved{"SavedPrinterThatCannotBeUsed", "[Printer]\nName=Office Laser\nPaperSize=Letter\n",
+              test::bySystem(Seen{"Office Laser",
+                                  "Letter",
+                                  false,
+                                  kUnreachable,
+                                  "",
+                                  {"Office Laser", "PDF (内蔵ﾌﾟﾘﾝﾀ)"}},
+                             Seen{"PDF (内蔵ﾌﾟﾘﾝﾀ)",
+                                  "Letter",
+                                  false,
+                                  "保存されているﾌﾟﾘﾝﾀ Office Laser",
+                                  "",
+                                  {"PDF (内蔵ﾌﾟﾘﾝﾀ)"}})},
+        Saved{"QueueNamedPdfThatCannotBeUsed", "[Printer]\nName=PDF\nBuiltIn=false\nPaperSize=A4\n",
+              test::bySystem(Seen{"PDF", "A4", false, kUnreachable, "", {"PDF", "PDF (内蔵ﾌﾟﾘﾝﾀ)"}},
+                             Seen{"PDF (内蔵ﾌﾟﾘﾝﾀ)",
+                                  "A4",
+                                  false,
+                                  "保存されているﾌﾟﾘﾝﾀ PDF",
+                                  "",
+                                  {"PDF (内蔵ﾌﾟﾘﾝﾀ)"}})}),
     [](const testing::TestParamInfo<Saved>& info) { return info.param.name; });
 
 }  // namespace
