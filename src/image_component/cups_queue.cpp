@@ -17,6 +17,9 @@ namespace velmar::image_component {
 
 namespace {
 
+// How long a connection to the CUPS server may take before it counts as unreachable.
+constexpr int kConnectMilliseconds = 30000;
+
 struct QueueJob {
     QString queue;
     QString title;                                           // the job's name in the queue
@@ -75,7 +78,7 @@ struct OptionsDeleter {
 // Cancels on a connection of its own: the default one is in the middle of a request.
 void cancelJob(const QByteArray& queue, int jobId) {
     http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                30000, nullptr);
+                                kConnectMilliseconds, nullptr);
     if (http != nullptr) {
         cupsCancelJob2(http, queue.constData(), jobId, 0);
         httpClose(http);
@@ -153,6 +156,19 @@ void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& write
 
 void printOnQueue(QPrinter& printer, const QueueDocument& document) {
     submitPdf(queueJob(printer), document.writePdf);
+}
+
+// The server the client library would ask (CUPS_SERVER, client.conf, the local socket),
+// on a connection of its own: when none can be made, the reason names the server.
+std::optional<QString> printSystemUnreachable() {
+    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                                kConnectMilliseconds, nullptr);
+    if (http != nullptr) {
+        httpClose(http);
+        return std::nullopt;
+    }
+    return QStringLiteral("%1: %2").arg(QString::fromUtf8(cupsServer()),
+                                        QString::fromUtf8(cupsLastErrorString()));
 }
 
 }  // namespace velmar::image_component

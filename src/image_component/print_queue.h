@@ -9,6 +9,7 @@
 #include <QRectF>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -35,5 +36,9 @@ struct QueueDocument {
 // velmar::Error when the job cannot be made or sent; a job that fails half way is
 // cancelled, so nothing of it is printed.
 void printOnQueue(QPrinter& printer, const QueueDocument& document);
+
+// Nothing when the print service can be reached; otherwise why it cannot. A service that
+// cannot be reached lists no printers, which is not the same as printers that are gone.
+[[nodiscard]] std::optional<QString> printSystemUnreachable();
 
 }  // namespace velmar::image_component

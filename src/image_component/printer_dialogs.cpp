@@ -1,4 +1,5 @@
 #include "image_component/printer_dialogs.h"
+#include "image_component/print_queue.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -34,28 +35,33 @@ QString pdfPrinterName() {
     return QString::fromLatin1(kPdfPrinterName);
 }
 
-bool isPdf(const QString& printer) {
-    return printer == pdfPrinterName();
+// How the list shows the built-in PDF printer.
+QString builtInPdfLabel() {
+    return QStringLiteral("PDF (内蔵ﾌﾟﾘﾝﾀ)");
 }
 
-QList<QPageSize> paperSizesOf(const QString& printer) {
-    if (isPdf(printer)) {
+OfferedPrinter builtInPdf() {
+    return OfferedPrinter{pdfPrinterName(), true, builtInPdfLabel()};
+}
+
+QList<QPageSize> paperSizesOf(const OfferedPrinter& printer) {
+    if (printer.builtIn) {
         QList<QPageSize> sizes;
         for (const QPageSize::PageSizeId id : kPdfPaperSizes) {
             sizes << QPageSize(id);
         }
         return sizes;
     }
-    return QPrinterInfo::printerInfo(printer).supportedPageSizes();
+    return QPrinterInfo::printerInfo(printer.name).supportedPageSizes();
 }
 
-QList<QPrinter::DuplexMode> duplexModesOf(const QString& printer) {
-    if (isPdf(printer)) {
+QList<QPrinter::DuplexMode> duplexModesOf(const OfferedPrinter& printer) {
+    if (printer.builtIn) {
         return {};
     }
     QList<QPrinter::DuplexMode> modes;
     for (const QPrinter::DuplexMode mode :
-         QPrinterInfo::printerInfo(printer).supportedDuplexModes()) {
+         QPrinterInfo::printerInfo(printer.name).supportedDuplexModes()) {
         if (mode != QPrinter::DuplexAuto) {
             modes << mode;
         }
@@ -81,6 +87,11 @@ class PrinterDialog final : public QDialog {
         : QDialog(&parent), kind_(kind), pdfFolder_(shown.pdfFolder) {
         setWindowTitle(title);
         auto* layout = new QVBoxLayout(this);  // owned by the dialog, as every widget here
+        if (!shown.unreachable.isEmpty()) {
+            auto* notice = new QLabel(unreachableText(shown.unreachable), this);
+            notice->setObjectName(QStringLiteral("unreachable"));
+            layout->addWidget(notice);
+        }
         if (!shown.missingPrinter.isEmpty()) {
             auto* notice = new QLabel(missingPrinterText(shown.missingPrinter) + QLatin1Char('\n') +
                                           QStringLiteral("使うﾌﾟﾘﾝﾀを選んでください。"),
@@ -90,7 +101,7 @@ class PrinterDialog final : public QDialog {
         }
         auto* form = new QFormLayout;
         layout->addLayout(form);
-        buildPrinterRow(*form, shown.choice.printer);
+        buildPrinterRow(*form, shown.choice);
         buildPaperRow(*form);
         buildOrientationRow(*form, shown.choice.orientation);
         if (kind_ == PrinterDialogKind::kPrint) {
@@ -104,7 +115,9 @@ class PrinterDialog final : public QDialog {
 
     [[nodiscard]] PrinterChoice choice() const {
         PrinterChoice chosen;
-        chosen.printer = printer_->currentData().toString();
+        const OfferedPrinter& printer = currentPrinter();
+        chosen.printer = printer.name;
+        chosen.pdfQueue = !printer.builtIn && printer.name == pdfPrinterName();
         chosen.paper = currentPaper();
         chosen.orientation =
             landscape_->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait;
@@ -116,14 +129,24 @@ class PrinterDialog final : public QDialog {
     }
 
   private:
-    void buildPrinterRow(QFormLayout& form, const QString& shownPrinter) {
+    // The shown printer is chosen; one the list lacks (the print system cannot be
+    // reached) is listed first, so that confirming keeps it.
+    void buildPrinterRow(QFormLayout& form, const PrinterChoice& shown) {
         form_ = &form;
         printer_ = new QComboBox(this);
         printer_->setObjectName(QStringLiteral("printer"));
-        for (const QString& name : offeredPrinters()) {
-            printer_->addItem(name, name);
+        offered_ = offeredPrinters();
+        const auto isShown = [&shown](const OfferedPrinter& printer) {
+            return printer.name == shown.printer && printer.builtIn == choosesBuiltInPdf(shown);
+        };
+        if (std::none_of(offered_.cbegin(), offered_.cend(), isShown)) {
+            offered_.prepend(OfferedPrinter{shown.printer, false, shown.printer});
         }
-        printer_->setCurrentIndex(std::max(0, printer_->findData(shownPrinter)));
+        for (const OfferedPrinter& printer : std::as_const(offered_)) {
+            printer_->addItem(printer.label);
+        }
+        printer_->setCurrentIndex(static_cast<int>(
+            std::find_if(offered_.cbegin(), offered_.cend(), isShown) - offered_.cbegin()));
         form.addRow(QStringLiteral("ﾌﾟﾘﾝﾀ:"), printer_);
         pdfFolderLabel_ = new QLabel(QDir::toNativeSeparators(pdfFolder_), this);
         pdfFolderLabel_->setObjectName(QStringLiteral("pdfFolder"));
@@ -170,6 +193,10 @@ class PrinterDialog final : public QDialog {
         layout.addWidget(buttons);
     }
 
+    [[nodiscard]] const OfferedPrinter& currentPrinter() const {
+        return offered_.at(std::max(0, printer_->currentIndex()));
+    }
+
     [[nodiscard]] QPageSize currentPaper() const {
         return pageSizeFromKey(paper_->currentData().toString()).value_or(QPageSize());
     }
@@ -184,7 +211,7 @@ class PrinterDialog final : public QDialog {
     // The papers and two-sided modes of the chosen printer; the paper and mode shown so
     // far stay chosen where the printer has them.
     void printerChanged(const QPageSize& keptPaper, QPrinter::DuplexMode keptDuplex) {
-        const QString printer = printer_->currentData().toString();
+        const OfferedPrinter& printer = currentPrinter();
         QList<QPageSize> sizes = paperSizesOf(printer);
         if (keptPaper.isValid() && !sizes.contains(keptPaper)) {
             sizes.prepend(keptPaper);
@@ -195,15 +222,15 @@ class PrinterDialog final : public QDialog {
         }
         const int kept = keptPaper.isValid() ? paper_->findData(keptPaper.key()) : -1;
         paper_->setCurrentIndex(std::max(0, kept));
-        form_->setRowVisible(pdfFolderLabel_, isPdf(printer));
+        form_->setRowVisible(pdfFolderLabel_, printer.builtIn);
         if (copies_ != nullptr) {
             // A PDF file is written once, whatever the copies.
-            form_->setRowVisible(copies_, !isPdf(printer));
+            form_->setRowVisible(copies_, !printer.builtIn);
         }
         fillDuplex(printer, keptDuplex);
     }
 
-    void fillDuplex(const QString& printer, QPrinter::DuplexMode kept) {
+    void fillDuplex(const OfferedPrinter& printer, QPrinter::DuplexMode kept) {
         if (duplex_ == nullptr) {
             return;
         }
@@ -218,6 +245,7 @@ class PrinterDialog final : public QDialog {
     PrinterDialogKind kind_;
     QString pdfFolder_;
     QComboBox* printer_ = nullptr;
+    QList<OfferedPrinter> offered_;  // in the order of printer_'s entries
     QLabel* pdfFolderLabel_ = nullptr;
     QComboBox* paper_ = nullptr;
     QRadioButton* landscape_ = nullptr;
@@ -243,15 +271,16 @@ void centre(QDialog& dialog, const QWidget& parent) {
 
 }  // namespace
 
-QStringList offeredPrinters() {
-    QStringList printers;
+bool choosesBuiltInPdf(const PrinterChoice& choice) {
+    return choice.printer == pdfPrinterName() && !choice.pdfQueue;
+}
+
+QList<OfferedPrinter> offeredPrinters() {
+    QList<OfferedPrinter> printers;
     for (const QString& name : QPrinterInfo::availablePrinterNames()) {
-        // The built-in printer owns the name PDF in the settings file.
-        if (!isPdf(name)) {
-            printers << name;
-        }
+        printers << OfferedPrinter{name, false, name};
     }
-    printers << pdfPrinterName();
+    printers << builtInPdf();
     return printers;
 }
 
@@ -259,18 +288,28 @@ QString missingPrinterText(const QString& printer) {
     return QStringLiteral("保存されているﾌﾟﾘﾝﾀ %1 が見つかりません。").arg(printer);
 }
 
+QString unreachableText(const QString& reason) {
+    return QStringLiteral("印刷ｼｽﾃﾑに接続できません (%1)").arg(reason);
+}
+
 ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder) {
     ShownChoice shown;
     shown.pdfFolder = pdfFolder;
+    if (!choosesBuiltInPdf(saved)) {
+        shown.unreachable = printSystemUnreachable().value_or(QString());
+    }
     PrinterChoice& choice = shown.choice;
     choice.printer = saved.name;
-    if (!isPdf(saved.name) &&
+    choice.pdfQueue = saved.pdfQueue;
+    const bool keptWhileUnreachable = !shown.unreachable.isEmpty() && !saved.name.isEmpty();
+    if (!choosesBuiltInPdf(saved) && !keptWhileUnreachable &&
         (saved.name.isEmpty() || QPrinterInfo::printerInfo(saved.name).isNull())) {
         shown.missingPrinter = saved.name;
         const QPrinterInfo systemDefault = QPrinterInfo::defaultPrinter();
         choice.printer = systemDefault.isNull() ? pdfPrinterName() : systemDefault.printerName();
+        choice.pdfQueue = !systemDefault.isNull() && choice.printer == pdfPrinterName();
     }
-    if (!isPdf(choice.printer)) {
+    if (!choosesBuiltInPdf(choice)) {
         const QPrinterInfo printer = QPrinterInfo::printerInfo(choice.printer);
         choice.paper = printer.defaultPageSize();
         choice.duplex = printer.defaultDuplexMode();
@@ -284,6 +323,7 @@ ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder) 
 
 PrinterSettings settingsFor(const PrinterChoice& choice, PrinterSettings saved) {
     saved.name = choice.printer;
+    saved.pdfQueue = choice.pdfQueue;
     saved.paper = choice.paper;
     saved.orientation = choice.orientation;
     return saved;

@@ -6,11 +6,11 @@
 
 #include "image_component/printer_settings.h"
 
+#include <QList>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
 #include <QString>
-#include <QStringList>
 
 #include <optional>
 
@@ -21,6 +21,9 @@ namespace velmar::image_component {
 // What a printer dialog shows and what the user confirms in it.
 struct PrinterChoice {
     QString printer;  // a CUPS destination or kPdfPrinterName
+    // With printer kPdfPrinterName: the print system's queue of that name, not the
+    // built-in printer.
+    bool pdfQueue = false;
     QPageSize paper = QPageSize(QPageSize::A4);
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     int copies = 1;                                      // print dialog only
@@ -34,22 +37,38 @@ enum class PrinterDialogKind {
     kPrint,  // also copies and two-sided printing; confirmed with 印刷
 };
 
-// The printers the dialogs offer: the CUPS destinations, then the built-in PDF printer.
-[[nodiscard]] QStringList offeredPrinters();
+// Whether a choice is the built-in PDF printer.
+[[nodiscard]] bool choosesBuiltInPdf(const PrinterChoice& choice);
+
+// One printer the dialogs offer, and how the list shows it: the built-in PDF printer has
+// a label of its own, so that a print-system queue named PDF is told apart from it.
+struct OfferedPrinter {
+    QString name;
+    bool builtIn = false;
+    QString label;
+};
+
+// The printers the dialogs offer: the CUPS destinations, a queue named PDF among them,
+// then the built-in PDF printer.
+[[nodiscard]] QList<OfferedPrinter> offeredPrinters();
 
 // What the dialog opens with for the saved settings: the saved printer, or the system's
 // default one when none is saved or the saved one is gone (then missingPrinter names it),
-// or the PDF printer when the system has none; the saved paper and orientation.
-// pdfFolder is where the PDF printer writes, shown with it.
+// or the PDF printer when the system has none; the saved paper and orientation. When the
+// print system cannot be reached (unreachable says why) a saved printer stays chosen:
+// nothing is known to be gone. pdfFolder is where the PDF printer writes, shown with it.
 struct ShownChoice {
     PrinterChoice choice;
     QString missingPrinter;
+    QString unreachable;
     QString pdfFolder;
 };
 [[nodiscard]] ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder);
 
 // What the dialog says about a saved printer that is gone.
 [[nodiscard]] QString missingPrinterText(const QString& printer);
+// What is said when the print system cannot be reached, with the reason.
+[[nodiscard]] QString unreachableText(const QString& reason);
 
 // The settings to save for a confirmed choice; keys the dialog does not show (the PDF
 // printer's output folder) stay as they were.

@@ -12,13 +12,22 @@ namespace {
 
 constexpr QLatin1String kGroup("Printer");
 constexpr QLatin1String kNameKey("Name");
+constexpr QLatin1String kBuiltInKey("BuiltIn");
 constexpr QLatin1String kPaperKey("PaperSize");
 constexpr QLatin1String kOrientationKey("Orientation");
 constexpr QLatin1String kOutputFolderKey("OutputFolder");
 constexpr QLatin1String kLandscape("Landscape");
 constexpr QLatin1String kPortrait("Portrait");
 
+bool isPdfName(const QString& name) {
+    return name == QLatin1String(kPdfPrinterName);
+}
+
 }  // namespace
+
+bool choosesBuiltInPdf(const PrinterSettings& settings) {
+    return isPdfName(settings.name) && !settings.pdfQueue;
+}
 
 std::optional<QPageSize> pageSizeFromKey(const QString& key) {
     for (int id = 0; id <= QPageSize::LastPageSize; ++id) {
@@ -41,6 +50,9 @@ PrinterSettings readPrinterSettings(const QString& settingsFile) {
         return file.value(QString(kGroup) + QLatin1Char('/') + key).toString().trimmed();
     };
     settings.name = value(kNameKey);
+    settings.pdfQueue =
+        isPdfName(settings.name) &&
+        value(kBuiltInKey).compare(QLatin1String("false"), Qt::CaseInsensitive) == 0;
     settings.paper = pageSizeFromKey(value(kPaperKey));
     const QString orientation = value(kOrientationKey);
     settings.orientation = orientation.compare(kLandscape, Qt::CaseInsensitive) == 0
@@ -50,7 +62,7 @@ PrinterSettings readPrinterSettings(const QString& settingsFile) {
     return settings;
 }
 
-// Only the three keys' lines change; the file is replaced whole or not at all.
+// Only the keys' lines change; the file is replaced whole or not at all.
 void writePrinterSettings(const QString& settingsFile, const PrinterSettings& settings) {
     if (settingsFile.isEmpty()) {
         return;
@@ -71,6 +83,10 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
     existing.close();  // Windows replaces no file that is still open
     platform::IniText file(old);
     file.setValue(kGroup, kNameKey, settings.name);
+    if (isPdfName(settings.name)) {
+        file.setValue(kGroup, kBuiltInKey,
+                      settings.pdfQueue ? QStringLiteral("false") : QStringLiteral("true"));
+    }
     if (settings.paper) {
         file.setValue(kGroup, kPaperKey, settings.paper->key());
     }

@@ -2,6 +2,9 @@
 //
 //   [Printer]
 //   Name=PDF                 a CUPS destination, or PDF for the built-in PDF printer
+//   BuiltIn=false            with Name=PDF only: the print system's queue named PDF (as
+//                            cups-pdf names its queue), not the built-in printer; without
+//                            it, or =true, Name=PDF is the built-in printer as it always was
 //   PaperSize=A4             a page size key as Qt names it
 //   Orientation=Portrait     or Landscape
 //   OutputFolder=/some/dir   PDF printer only; default: the folder of the settings file
@@ -20,12 +23,18 @@ inline constexpr auto kPdfPrinterName = "PDF";
 
 struct PrinterSettings {
     QString name;  // empty: the system's default printer
+    // With name kPdfPrinterName: the print system's queue of that name, not the built-in
+    // printer.
+    bool pdfQueue = false;
     std::optional<QPageSize> paper;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     QString outputFolder;  // empty: the folder of the settings file
 
     friend bool operator==(const PrinterSettings&, const PrinterSettings&) = default;
 };
+
+// Whether the settings choose the built-in PDF printer.
+[[nodiscard]] bool choosesBuiltInPdf(const PrinterSettings& settings);
 
 // Reads the file; a missing file or missing keys give the defaults, unknown paper names
 // are ignored.

@@ -275,13 +275,18 @@ bool QtImagePrinter::Close() {
     return true;
 }
 
+// A saved printer of the print system is looked for only where the print system answers:
+// one that cannot be reached lists no printers, and the saved printer is not gone then.
 bool QtImagePrinter::configureFromSettings() {
     const PrinterSettings settings = readPrinterSettings(settingsFile_);
-    if (settings.name == QLatin1String(kPdfPrinterName)) {
+    if (choosesBuiltInPdf(settings)) {
         configurePdf(settings);
         return true;
     }
     if (!settings.name.isEmpty()) {
+        if (const std::optional<QString> reason = printSystemUnreachable()) {
+            throw Error(unreachableText(*reason));
+        }
         // QPrinter quietly keeps another printer when given an unknown name, so the
         // stored one is looked up first: a printer that is gone is not ready.
         if (QPrinterInfo::printerInfo(settings.name).isNull()) {
@@ -327,8 +332,12 @@ bool QtImagePrinter::runDialog(PrinterDialogKind kind, const QString& title) {
     const PrinterSettings saved = readPrinterSettings(settingsFile_);
     const ShownChoice shown = shownChoice(saved, pdfOutputFolder(settingsFile_, saved));
     if (platform::isHeadless()) {
-        // Nobody can choose another printer: a print for a printer that is gone fails
-        // rather than ending as if the user had cancelled.
+        // Nobody can choose another printer: a print for a printer that is gone, or on a
+        // print system that cannot be reached, fails rather than ending as if the user had
+        // cancelled.
+        if (!shown.unreachable.isEmpty() && !saved.name.isEmpty() && !choosesBuiltInPdf(saved)) {
+            throw Error(unreachableText(shown.unreachable));
+        }
         if (!shown.missingPrinter.isEmpty()) {
             throw Error(missingPrinterText(shown.missingPrinter));
         }
@@ -342,11 +351,12 @@ bool QtImagePrinter::runDialog(PrinterDialogKind kind, const QString& title) {
     }
     const PrinterSettings settings = settingsFor(*chosen, saved);
     // Confirming what the dialog showed leaves the file as it is; a printer that replaces
-    // a missing one is saved.
+    // a missing one is saved. A print system that cannot be reached never makes a saved
+    // printer missing: the file changes only for what the user chose.
     if (settingsFor(shown.choice, saved) != settings || !shown.missingPrinter.isEmpty()) {
         writePrinterSettings(settingsFile_, settings);
     }
-    if (chosen->printer == QLatin1String(kPdfPrinterName)) {
+    if (choosesBuiltInPdf(*chosen)) {
         configurePdf(settings);
     } else {
         configureNative(chosen->printer, settings);

@@ -86,6 +86,22 @@ Span valueSpan(QStringView source, const QString& name) {
     return between(source, name);
 }
 
+Span blockHoldingOnly(QStringView source, const QString& name, const QSet<QString>& keys) {
+    const QString opening = openingTag(name);
+    const QString closing = closingTag(name);
+    for (qsizetype at = source.indexOf(opening); at >= 0; at = source.indexOf(opening, at + 1)) {
+        const qsizetype end = source.indexOf(closing, at + opening.size());
+        if (end < 0) {
+            break;
+        }
+        const Span block = framed(source, between(at, end, name.size()));
+        if (keys.contains(tagNames(source.sliced(block.start, block.length)))) {
+            return block;
+        }
+    }
+    return {};
+}
+
 namespace {
 
 // Where the first opening and the first closing tag of each name in a text stand, found
@@ -235,12 +251,41 @@ bool readsAlike(const Read& before, const Read& after, const Edit& edit, const C
            after.text.sliced(head.size(), edit.replacement.size()) == edit.replacement;
 }
 
+// The keys changed in a group.
+QSet<QString> changedKeys(const Changes& changes, const QString& group) {
+    QSet<QString> keys;
+    for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
+        if (change.key().first == group) {
+            keys.insert(change.key().second);
+        }
+    }
+    return keys;
+}
+
+// A damaged group's text is put back into a block of the group that holds no tag but
+// the changed keys': then nothing else is taken out.
+bool replacesADamagedGroupsOwnBlock(const QString& before, const Edit& edit,
+                                    const Changes& changes) {
+    for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
+        const QString& group = change.key().first;
+        if (groupSpan(before, group).found != Found::kDamaged) {
+            continue;
+        }
+        const Span block = blockHoldingOnly(before, group, changedKeys(changes, group));
+        if (block.found == Found::kPresent && block.start <= edit.start &&
+            edit.beforeEnd <= block.start + block.length) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Text that a rewrite took out must be the old text of a changed value, and hold no
 // tag: so nothing that reading does not see, such as a later group of the same name,
 // is lost either.
 bool removesOnlyChangedValues(const QString& before, const Edit& edit, const Changes& changes) {
     const QStringView removed = QStringView(before).sliced(edit.start, edit.beforeEnd - edit.start);
-    if (removed.isEmpty()) {
+    if (removed.isEmpty() || replacesADamagedGroupsOwnBlock(before, edit, changes)) {
         return true;
     }
     if (removed.contains(QLatin1Char('<')) || removed.contains(QLatin1Char('>'))) {
@@ -274,26 +319,32 @@ bool keepsOtherReads(const QString& before, const QString& after, const Changes&
     groups.remove(root);
     for (const QString& name : std::as_const(groups)) {
         const Group old(before, was.group(name));
+        if (old.span.found == Found::kDamaged) {
+            continue;  // read as defaults; its text stays, beside what saving adds
+        }
         const Group now(after, is.group(name));
-        if ((old.span.found == Found::kDamaged) != (now.span.found == Found::kDamaged)) {
+        if (now.span.found == Found::kDamaged) {
             return false;  // every key of the group would read otherwise
         }
-        QSet<QString> keys = old.tags.names() + now.tags.names();
-        for (auto change = changes.cbegin(); change != changes.cend(); ++change) {
-            if (change.key().first == name) {
-                keys.insert(change.key().second);
+        const QSet<QString> keys = old.tags.names() + now.tags.names() + changedKeys(changes, name);
+        for (const QString& key : keys) {
+            const Read oldRead = readKey(old, key);
+            if (oldRead.outcome == Outcome::kDamagedKey) {
+                continue;  // likewise: the new key line goes after the damaged one
             }
-        }
-        for (const QString& key : std::as_const(keys)) {
             const Read read = readKey(now, key);
             const auto changed = changes.constFind({name, key});
             if (changed != changes.cend() ? !readsAsSet(read, *changed)
-                                          : !readsAlike(readKey(old, key), read, edit, changes)) {
+                                          : !readsAlike(oldRead, read, edit, changes)) {
                 return false;
             }
         }
     }
     return true;
+}
+
+QSet<QString> tagNames(QStringView text) {
+    return TagIndex(text).names();
 }
 
 }  // namespace velmar::settings_store::reads

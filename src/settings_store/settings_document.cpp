@@ -34,6 +34,19 @@ QString resolvedPath(const QString& path) {
     return resolved;
 }
 
+// Where SetGtx puts the current group's text: where reading takes it from. A damaged
+// group was read as empty: its text goes into a block of the group that holds no key but
+// the ones written now, so that nothing else is lost and saving again adds nothing;
+// otherwise a complete block is added before the root's closing tag and the damaged text
+// stays where it was.
+reads::Span putBackAt(const QString& sTxt, const QString& sGp, const QString& sGtx) {
+    const reads::Span group = reads::groupSpan(sTxt, sGp);
+    if (group.found != reads::Found::kDamaged) {
+        return group;
+    }
+    return reads::blockHoldingOnly(sTxt, sGp, reads::tagNames(sGtx));
+}
+
 }  // namespace
 
 SettingsDocument::SettingsDocument(std::function<platform::FileSystem&()> fileSystem,
@@ -131,6 +144,8 @@ void SettingsDocument::SetTxt(bool& bOk) {
 
 // The document is written only when it reads as loaded but for the keys set since; a
 // layout the store cannot change without touching other keys is left alone, once told.
+// Groups and keys whose tags are damaged read as defaults and were reported when read;
+// what saving adds beside them is written.
 bool SettingsDocument::safeToWrite() {
     if (reads::keepsOtherReads(loaded_, sTxt_, changes_, kRoot)) {
         return true;
@@ -153,7 +168,7 @@ void SettingsDocument::SetGtx() {
     }
     // The group's text goes back where reading took it from; its tags, the rest of the
     // opening tag's line and the closing tag's indentation stay as they are.
-    const reads::Span group = reads::groupSpan(sTxt_, sCurGp_);
+    const reads::Span group = putBackAt(sTxt_, sCurGp_, sGtx_);
     if (group.found == reads::Found::kPresent) {
         sTxt_ = sTxt_.left(group.start) + sGtx_ + sTxt_.mid(group.start + group.length);
         return;

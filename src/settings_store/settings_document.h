@@ -94,7 +94,9 @@ class SettingsDocument {
     // Writes the document to the file GetTxt loaded. bOk tells success; it stays as it
     // was when no document was loaded. A document whose other keys would read otherwise
     // than as loaded, or whose changed keys would not read back, is not written: the
-    // file stays as it was and the user is told once.
+    // file stays as it was and the user is told once. Groups and keys with damaged tags
+    // are not held to that: they were read as defaults, with the damaged-file message,
+    // and their text stays as it was beside the group block or key line added for them.
     void SetTxt(bool& bOk);
     // Puts the current group back into the document, adding it when it is absent.
     void SetGtx();

@@ -28,6 +28,8 @@ constexpr auto kJobTimeout = 90s;
 // A4 with the whole sheet printable, and A4 with 4.2 mm unprintable on every side.
 const QString kWholeSheetQueue = QStringLiteral("VelmarPdf");
 const QString kMarginsQueue = QStringLiteral("VelmarMargins");
+// The name cups-pdf gives its queue on Debian, which is also the built-in printer's name.
+const QString kPdfQueue = QStringLiteral("PDF");
 
 class CupsRun : public testing::Test {
   protected:
@@ -35,6 +37,7 @@ class CupsRun : public testing::Test {
         cups_ = std::make_unique<test::PrivateCups>();
         cups_->addPdfPrinter(kWholeSheetQueue);
         cups_->addPdfPrinterWithMargins(kMarginsQueue);
+        cups_->addPdfPrinter(kPdfQueue);
         cups_->makeDefault(kWholeSheetQueue);
     }
     static void TearDownTestSuite() { cups_.reset(); }
@@ -55,8 +58,10 @@ class CupsRun : public testing::Test {
     [[nodiscard]] QString userData() const { return test::userDataFolder(home); }
 
     void usePrinter(const QString& queue) const {
-        test::writeFile(userData() + QStringLiteral("IkPrn.Ik"),
-                        QStringLiteral("[Printer]\nName=%1\n").arg(queue).toUtf8());
+        usePrinterSettings(QStringLiteral("[Printer]\nName=%1\n").arg(queue).toUtf8());
+    }
+    void usePrinterSettings(const QByteArray& text) const {
+        test::writeFile(userData() + QStringLiteral("IkPrn.Ik"), text);
     }
 
     void storeBackUpMode(int mode) const { test::storeBackUpMode(home, mode); }
@@ -186,6 +191,25 @@ TEST_F(CupsRun, QueueThatIsGoneFailsWithItsNameAndNothingIsSpooled) {
     EXPECT_EQ(cups().jobs(kWholeSheetQueue).size(), wholeSheet);
     EXPECT_EQ(cups().jobs(kMarginsQueue).size(), margins);
     EXPECT_TRUE(QDir(userData()).entryList({QStringLiteral("*.pdf")}, QDir::Files).isEmpty());
+}
+
+// The queue named PDF is printed to when it was chosen (kept as BuiltIn=false); Name=PDF
+// alone still means the built-in printer, which writes a file and sends no job.
+TEST_F(CupsRun, QueueNamedPdfAndTheBuiltInPrinterAreKeptApart) {
+    const std::size_t before = cups().jobs(kPdfQueue).size();
+    usePrinterSettings("[Printer]\nName=PDF\nBuiltIn=false\n");
+    test::RunResult result = print(blackImage(QSize(60, 60)));
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const std::vector<test::CupsJob> jobs = newJobs(kPdfQueue, before);
+    ASSERT_EQ(jobs.size(), 1U);
+    EXPECT_EQ(jobs.front().state, QStringLiteral("completed"));
+    EXPECT_FALSE(QFileInfo::exists(userData() + QStringLiteral("Print Out.pdf")));
+
+    usePrinterSettings("[Printer]\nName=PDF\n");
+    result = print(blackImage(QSize(60, 60)));
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(userData() + QStringLiteral("Print Out.pdf")));
+    EXPECT_EQ(cups().jobs(kPdfQueue).size(), before + 1);
 }
 
 }  // namespace

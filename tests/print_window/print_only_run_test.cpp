@@ -162,15 +162,20 @@ TEST_F(PrintOnlyRun, UnreadableImageIsReportedAndNothingIsPrinted) {
     EXPECT_TRUE(pdfs().isEmpty());
 }
 
-// Without a display nobody can choose another printer: the run fails and names it.
-TEST_F(PrintOnlyRun, StoredPrinterThatIsGoneFailsWithoutADisplay) {
-    usePrinterSettings("[Printer]\nName=Gone Printer\n");
+// The tests' print system cannot be reached (CUPS_SERVER names a socket nobody listens
+// on): the run says so with the reason and fails, and the saved printer stays saved.
+TEST_F(PrintOnlyRun, StoredPrinterOnAPrintSystemThatCannotBeReachedFailsAndStaysSaved) {
+    const QByteArray saved = "[Printer]\nName=Office Laser\nPaperSize=A4\n";
+    usePrinterSettings(saved);
     const QString image = blackImage(QStringLiteral("image.png"), QSize(60, 60), true);
     const RunResult result = runVelmar({image});
     EXPECT_EQ(result.exitCode, 1) << result.standardError.toStdString();
-    EXPECT_TRUE(
-        result.standardError.contains(QStringLiteral("ﾌﾟﾘﾝﾀ Gone Printer が見つかりません")))
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("印刷ｼｽﾃﾑに接続できません (")))
         << result.standardError.toStdString();
+    EXPECT_FALSE(result.standardError.contains(QStringLiteral("見つかりません")));
+    QFile settings(userData() + QStringLiteral("IkPrn.Ik"));
+    ASSERT_TRUE(settings.open(QIODevice::ReadOnly));
+    EXPECT_EQ(settings.readAll(), saved);
     EXPECT_TRUE(pdfs().isEmpty());
 }
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -78,27 +79,33 @@ TEST_F(SettingsRun, StoredModeIsWrittenBackUnchanged) {
     EXPECT_EQ(contentOf(settingsDocument()), shiftJis(stored));
 }
 
-TEST_F(SettingsRun, DamagedDocumentIsReportedWithItsPath) {
-    const QByteArray damaged =
-        shiftJis(QStringLiteral("<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>"
-                                "\r\n   <設定>\r\n      <保存>2</保存>\r\n</運用>"));
-    test::writeFile(settingsDocument(), damaged);
+// A print-only run with a group whose closing tag is missing: the damage is reported
+// where it is read, at start-up and again at shut-down; the page is printed; the group
+// is added whole before the root's end, the damaged text staying where it was.
+TEST_F(SettingsRun, DamagedDocumentIsReportedAndTheGroupAddedWhole) {
+    const QString head = QStringLiteral(
+        "<?xml version='1.0' encoding='Shift-JIS' ?>\r\n<運用>\r\n   <設定>\r\n      "
+        "<保存>2</保存>\r\n");
+    test::writeFile(settingsDocument(), shiftJis(head + QStringLiteral("</運用>")));
+    test::writeFile(userData() + QStringLiteral("IkPrn.Ik"), "[Printer]\nName=PDF\n");
+    QImage image(40, 20, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    const QString imagePath = home.filePath(QStringLiteral("image.png"));
+    ASSERT_TRUE(image.save(imagePath));
 
-    const test::RunResult result = test::runVelmar(home, {});
-    // The backup mode could not be saved: the run says so in its exit status, once told.
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_FALSE(result.standardError.contains(QStringLiteral("を保存できませんでした")));
+    const test::RunResult result = test::runVelmar(home, {imagePath});
+
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(userData() + QStringLiteral("Print Out.pdf")));
     const QString message =
         QStringLiteral("Velmar: <設定> の設定が読み込めません\nﾕｰｻﾞｰ環境ﾌｧｲﾙ(") +
         settingsDocument() + QStringLiteral(") が破損しています\n");
-    EXPECT_TRUE(result.standardError.contains(message)) << result.standardError.toStdString();
-    // The mode read as 0, which a complete group added after the damaged one would not
-    // read back as: the document stays as it was, and the user is told.
-    EXPECT_EQ(contentOf(settingsDocument()), damaged);
-    EXPECT_TRUE(result.standardError.contains(QStringLiteral("ﾕｰｻﾞｰ環境ﾌｧｲﾙ(") +
-                                              settingsDocument() +
-                                              QStringLiteral(") は安全に書き換えられないため")))
-        << result.standardError.toStdString();
+    EXPECT_EQ(result.standardError.count(message), 2) << result.standardError.toStdString();
+    EXPECT_FALSE(result.standardError.contains(QStringLiteral("保存できません")));
+    // The mode read as 0 and is saved so, in a group of its own.
+    EXPECT_EQ(contentOf(settingsDocument()),
+              shiftJis(head + QStringLiteral(
+                                  "   <設定>\r\n      <保存>0</保存>\r\n   </設定>\r\n</運用>")));
 }
 
 TEST_F(SettingsRun, MissingFolderDefinitionIsReportedAndTheDefaultFolderUsed) {
