@@ -2,9 +2,10 @@
 
 #include "platform/platform.h"
 
-#include <QFile>
+#include <QDir>
 #include <QFileInfo>
-#include <QSettings>
+
+#include <utility>
 
 namespace velmar::image_component {
 
@@ -21,6 +22,19 @@ constexpr QLatin1String kPortrait("Portrait");
 
 bool isPdfName(const QString& name) {
     return name == QLatin1String(kPdfPrinterName);
+}
+
+// The file's bytes. A file that is missing holds nothing; one that cannot be read (also
+// one that is no regular file, or is far too large for printer settings) is taken as
+// missing, and one line on standard error says so.
+QByteArray readableContent(const QString& settingsFile) {
+    platform::FileRead read = platform::readRegularFile(settingsFile);
+    if (!read.read() && !read.missing()) {
+        platform::writeDiagnostic(
+            QStringLiteral("ﾌﾟﾘﾝﾀ設定ﾌｧｲﾙ %1 を読み込めません (%2)。既定の設定を使います")
+                .arg(QDir::toNativeSeparators(settingsFile), read.reason));
+    }
+    return std::move(read.bytes);
 }
 
 }  // namespace
@@ -45,9 +59,9 @@ PrinterSettings readPrinterSettings(const QString& settingsFile) {
     if (settingsFile.isEmpty()) {
         return settings;
     }
-    const QSettings file(settingsFile, QSettings::IniFormat);
+    const platform::IniText file(readableContent(settingsFile));
     const auto value = [&file](QLatin1String key) {
-        return file.value(QString(kGroup) + QLatin1Char('/') + key).toString().trimmed();
+        return file.value(kGroup, key).value_or(QString()).trimmed();
     };
     settings.name = value(kNameKey);
     settings.pdfQueue =
@@ -71,17 +85,12 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
         return Error(QStringLiteral("ﾌﾟﾘﾝﾀ設定ﾌｧｲﾙ %1 に書き込めません").arg(settingsFile) +
                      (reason.isEmpty() ? QString() : QLatin1Char('\r') + reason));
     };
-    QFile existing(settingsFile);
-    if (existing.exists() && !existing.open(QIODevice::ReadOnly)) {
-        throw failed(existing.errorString());
+    // A file that cannot be read whole would be written back without its other lines.
+    const platform::FileRead existing = platform::readRegularFile(settingsFile);
+    if (!existing.read() && !existing.missing()) {
+        throw failed(existing.reason);
     }
-    const QByteArray old = existing.isOpen() ? existing.readAll() : QByteArray();
-    // A file read only in part would be written back without its other lines.
-    if (existing.error() != QFileDevice::NoError) {
-        throw failed(existing.errorString());
-    }
-    existing.close();  // Windows replaces no file that is still open
-    platform::IniText file(old);
+    platform::IniText file(existing.bytes);
     file.setValue(kGroup, kNameKey, settings.name);
     if (isPdfName(settings.name)) {
         file.setValue(kGroup, kBuiltInKey,

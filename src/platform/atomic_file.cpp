@@ -15,13 +15,19 @@ namespace {
 constexpr int kTemporaryNameTries = 100;
 constexpr auto kWriteFailed = "に書き込めません";
 
-// A link is followed, so that the file it points at is the one replaced.
+// Links are followed to the file they name, so that the file is replaced and the links
+// stay. A chain longer than the system follows is left as it is and then refused.
 QString resolvedTarget(const QString& path) {
-    const QFileInfo info(path);
-    if (info.isSymLink() && !info.symLinkTarget().isEmpty()) {
-        return info.symLinkTarget();
+    constexpr int kMostLinks = 40;
+    QString resolved = path;
+    for (int link = 0; link < kMostLinks; ++link) {
+        const QFileInfo info(resolved);
+        if (!info.isSymbolicLink() || info.symLinkTarget().isEmpty()) {
+            break;
+        }
+        resolved = info.symLinkTarget();
     }
-    return path;
+    return resolved;
 }
 
 // A hidden name in the target's folder, different on every call.
@@ -58,6 +64,11 @@ class StagedFile::Device final : public QIODevice {
 
 StagedFile::StagedFile(const QString& targetPath, FileCalls& calls)
     : calls_(calls), target_(resolvedTarget(targetPath)) {
+    // Nothing is made beside what would be refused at the end (a device, a folder).
+    TargetFacts facts;
+    if (const FileCallResult refusal = calls_.examineTarget(target_, facts)) {
+        raiseFileError(QString::fromUtf8(kWriteFailed), target_, refusal->reason);
+    }
     for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
         temporary_ = temporaryNameFor(target_);
         const FileCallResult failure = calls_.createNew(temporary_, handle_);
@@ -127,6 +138,14 @@ void StagedFile::finish() {
     if (!open_) {
         return;
     }
+    // Looked at again just before the move: what stands there now is what is replaced.
+    TargetFacts facts;
+    if (const FileCallResult refusal = calls_.examineTarget(target_, facts)) {
+        fail(*refusal, target_);
+    }
+    if (const FileCallResult failure = calls_.adopt(handle_, facts)) {
+        fail(*failure, target_);
+    }
     if (const FileCallResult failure = calls_.sync(handle_)) {
         fail(*failure, target_);
     }
@@ -138,10 +157,6 @@ void StagedFile::finish() {
 
 void StagedFile::replaceTarget() {
     finish();
-    if (QFileInfo::exists(target_)) {
-        // The new file keeps the old one's permissions; failing that it keeps its own.
-        static_cast<void>(QFile::setPermissions(temporary_, QFile::permissions(target_)));
-    }
     if (const FileCallResult failure = calls_.replace(temporary_, target_)) {
         fail(*failure, target_);
     }

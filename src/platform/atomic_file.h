@@ -29,6 +29,14 @@ struct FileFailure {
 // Empty when the call succeeded.
 using FileCallResult = std::optional<FileFailure>;
 
+// What a whole-file write found at its target, and what the new file keeps of it.
+struct TargetFacts {
+    bool exists = false;
+    std::int64_t owner = -1;  // Linux: the user and group ids
+    std::int64_t group = -1;
+    std::uint32_t bits = 0;  // Linux: the permission bits; Windows: the file attributes
+};
+
 // The system calls a whole-file write is made of, one implementation per system. Tests
 // put a double in their place to make any one of them fail.
 class FileCalls {
@@ -44,6 +52,14 @@ class FileCalls {
     virtual FileCallResult close(Handle handle) = 0;
     // Moves a file over another in one step, replacing it.
     virtual FileCallResult replace(const QString& from, const QString& to) = 0;
+    // Looks at what a write would replace, a link not followed: nothing, or a regular file
+    // the user may write (facts filled). Anything else there fails, and so does a file
+    // the user may not write.
+    virtual FileCallResult examineTarget(const QString& path, TargetFacts& facts) = 0;
+    // Gives the file being written what it keeps of the file it replaces: owner and group
+    // where the system allows, and the permission bits (Windows: the attributes). A new
+    // file gets the ordinary ones (Windows: neither hidden nor read-only).
+    virtual FileCallResult adopt(Handle handle, const TargetFacts& facts) = 0;
     // Gives an existing file a further name; fails with NameTaken when that name exists.
     virtual FileCallResult linkNew(const QString& existing, const QString& newName) = 0;
     virtual FileCallResult remove(const QString& path) = 0;
@@ -54,9 +70,11 @@ class FileCalls {
 // The running system's calls.
 [[nodiscard]] FileCalls& nativeFileCalls();
 
-// A file being written under a hidden temporary name beside its target. Failures raise
-// Error naming the target; the temporary file goes away with the object unless it was
-// moved into place.
+// A file being written under a hidden temporary name beside its target. Only a regular
+// file is ever replaced (or a missing one created); a link is followed to the file it
+// names, which is replaced in its own folder while the link stays. Failures raise Error
+// naming the target; the temporary file goes away with the object unless it was moved
+// into place.
 class StagedFile {
   public:
     explicit StagedFile(const QString& targetPath, FileCalls& calls = nativeFileCalls());

@@ -2,6 +2,7 @@
 #include "platform/file_system.h"
 #include "platform/file_error.h"
 #include "platform/folder_listing.h"
+#include "platform/regular_file.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,8 +14,11 @@
 
 namespace velmar::platform {
 
+// Anything but a folder counts, so that a named pipe or a device in a file's place is
+// met by the reading that refuses it rather than taken for a missing file.
 bool FileSystem::fileExists(const QString& path) const {
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    const QFileInfo info(path);
+    return !path.isEmpty() && info.exists() && !info.isDir();
 }
 
 bool FileSystem::folderExists(const QString& path) const {
@@ -42,15 +46,11 @@ QStringList FileSystem::fileNames(const QString& folder) const {
 }
 
 TextReader FileSystem::openTextFileForReading(const QString& path) const {
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        raiseFileError(QStringLiteral("を開けません"), path, file.errorString());
+    FileRead file = readRegularFile(path);
+    if (!file.read()) {
+        raiseFileError(QStringLiteral("を開けません"), path, file.reason);
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        raiseFileError(QStringLiteral("を読み込めません"), path, file.errorString());
-    }
-    return {path, std::move(bytes)};
+    return {path, std::move(file.bytes)};
 }
 
 TextWriter FileSystem::openTextFileForWriting(const QString& path) const {

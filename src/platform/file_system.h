@@ -59,15 +59,18 @@ class FileSystem {
     FileSystem() = default;
     explicit FileSystem(FileCalls& calls) : calls_(&calls) {}
 
+    // True when something other than a folder is at the path (a link is followed).
     [[nodiscard]] bool fileExists(const QString& path) const;
     [[nodiscard]] bool folderExists(const QString& path) const;
     // Creates one folder; its parent must exist and the folder must not.
     void createFolder(const QString& path) const;
     // The names of the files (not sub-folders) directly in a folder, unsorted.
     [[nodiscard]] QStringList fileNames(const QString& folder) const;
+    // Reads the file whole; anything else than a regular file of at most kSettingsFileLimit
+    // bytes raises Error naming it.
     [[nodiscard]] TextReader openTextFileForReading(const QString& path) const;
     [[nodiscard]] TextWriter openTextFileForWriting(const QString& path) const;
-    // Creates an empty file, replacing one that is there.
+    // Creates an empty file, replacing a regular file that is there.
     void createEmptyTextFile(const QString& path) const;
     // Removes a file; a file that is not there is no failure.
     void deleteFile(const QString& path) const;

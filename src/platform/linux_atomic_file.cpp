@@ -1,6 +1,8 @@
 // The file calls of whole-file writes on Linux, with the system's error numbers turned
 // into reasons a user can read.
 #include "platform/atomic_file.h"
+#include "platform/file_error.h"
+#include "platform/regular_file.h"
 
 #include <QFile>
 
@@ -111,6 +113,44 @@ class LinuxFileCalls final : public FileCalls {
             ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()));
     }
 
+    FileCallResult examineTarget(const QString& path, TargetFacts& facts) override {
+        const QByteArray name = QFile::encodeName(path);
+        struct stat status {};
+        if (::lstat(name.constData(), &status) != 0) {
+            facts = TargetFacts{};
+            return errno == ENOENT ? FileCallResult() : failureOf(errno);
+        }
+        if (!S_ISREG(status.st_mode)) {
+            return FileFailure{FileFailureKind::kOther, notRegularFileReason()};
+        }
+        // A file the user could not write in place is not replaced behind its back.
+        if (::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0) {
+            return failureOf(errno);
+        }
+        facts = TargetFacts{true, status.st_uid, status.st_gid, status.st_mode & 0777U};
+        return {};
+    }
+
+    // Only root (or a member of the old group, for the group) may pass a file on; where
+    // the group cannot be kept, its members get no more than everybody had.
+    FileCallResult adopt(Handle handle, const TargetFacts& facts) override {
+        if (!facts.exists) {
+            return {};
+        }
+        const int descriptor = static_cast<int>(handle);
+        const auto owner = static_cast<uid_t>(facts.owner);
+        const auto group = static_cast<gid_t>(facts.group);
+        const bool groupKept = ::fchown(descriptor, owner, group) == 0 ||
+                               ::fchown(descriptor, static_cast<uid_t>(-1), group) == 0;
+        auto mode = static_cast<mode_t>(facts.bits);
+        if (!groupKept) {
+            const auto everybody = static_cast<mode_t>(mode & S_IRWXO);
+            mode = static_cast<mode_t>((mode & ~static_cast<mode_t>(S_IRWXG)) |
+                                       (mode & (everybody << 3U)));
+        }
+        return resultOf(::fchmod(descriptor, mode));
+    }
+
     FileCallResult linkNew(const QString& existing, const QString& newName) override {
         return resultOf(::link(QFile::encodeName(existing).constData(),
                                QFile::encodeName(newName).constData()));
@@ -127,6 +167,10 @@ class LinuxFileCalls final : public FileCalls {
 };
 
 }  // namespace
+
+QString systemErrorReason(std::int64_t code) {
+    return reasonFor(static_cast<int>(code));
+}
 
 FileCalls& nativeFileCalls() {
     static LinuxFileCalls calls;

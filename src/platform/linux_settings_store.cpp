@@ -3,12 +3,10 @@
 #include "platform/ini_text.h"
 #include "platform/linux_xdg_folders.h"
 #include "platform/native_parts.h"
+#include "platform/regular_file.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-
-#include <optional>
 
 namespace velmar::platform {
 
@@ -18,26 +16,27 @@ namespace {
 // section: the layout of QSettings' native format on Linux. The path is built here so that
 // a changed XDG_CONFIG_HOME is always honoured. A write changes only the key's own line;
 // entries of other programs, comments and lines in other encodings keep their bytes. A
-// file that cannot be read or is not text is never rewritten.
+// file that cannot be read (also one that is no regular file, or is too large for a
+// settings file) or is not text is never rewritten, and reads as holding nothing.
 class LinuxSettingsStore final : public SettingsStore {
   public:
     [[nodiscard]] QString read(const QString& application, const QString& section,
                                const QString& key, const QString& defaultValue) const override {
-        const std::optional<QByteArray> bytes = contentOf(fileOf(application));
-        if (!bytes) {
+        const FileRead read = readRegularFile(fileOf(application));
+        if (!read.read()) {
             return defaultValue;
         }
-        return IniText(*bytes).value(section, key).value_or(defaultValue);
+        return IniText(read.bytes).value(section, key).value_or(defaultValue);
     }
 
     void write(const QString& application, const QString& section, const QString& key,
                const QString& value) override {
         const QString file = fileOf(application);
-        const std::optional<QByteArray> bytes = contentOf(file);
-        if (!bytes) {
-            refuse(file, QStringLiteral("を読み込めません"));
+        const FileRead read = readRegularFile(file);
+        if (!read.read() && !read.missing()) {
+            refuse(file, QStringLiteral("を読み込めません: ") + read.reason);
         }
-        IniText text(*bytes);
+        IniText text(read.bytes);
         if (!text.isText()) {
             refuse(file, QStringLiteral("は設定ﾌｧｲﾙの形式ではありません"));
         }
@@ -57,22 +56,6 @@ class LinuxSettingsStore final : public SettingsStore {
   private:
     static QString fileOf(const QString& application) {
         return configHome() + QLatin1Char('/') + application + QLatin1String(".conf");
-    }
-
-    // The file's bytes; empty when there is no file, none when it cannot be read.
-    static std::optional<QByteArray> contentOf(const QString& path) {
-        QFile file(path);
-        if (!file.exists()) {
-            return QByteArray();
-        }
-        if (!file.open(QIODevice::ReadOnly)) {
-            return std::nullopt;
-        }
-        QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            return std::nullopt;
-        }
-        return bytes;
     }
 
     [[noreturn]] static void refuse(const QString& file, const QString& what) {

@@ -5,6 +5,7 @@
 //   file_system.h  the file-system service and code page 932 text files
 //   atomic_file.h  whole-file writes and the system's file calls behind them
 //   ini_text.h     INI files changed one key at a time, other lines kept as they are
+//   regular_file.h settings files read whole, only when they are regular files
 //   text_codec.h   the code page 932 codec
 //   paths.h        separators, suffixes, letter case, the program's data folder
 //   diagnostics.h  headless runs, standard error and standard output
@@ -20,5 +21,6 @@
 #include "platform/ini_text.h"
 #include "platform/notifications.h"
 #include "platform/paths.h"
+#include "platform/regular_file.h"
 #include "platform/services.h"
 #include "platform/text_codec.h"

@@ -1,6 +1,8 @@
 // The file calls of whole-file writes on Windows, with the system's error codes turned
 // into reasons a user can read.
 #include "platform/atomic_file.h"
+#include "platform/file_error.h"
+#include "platform/regular_file.h"
 
 #include <QDir>
 
@@ -121,6 +123,37 @@ class Win32FileCalls final : public FileCalls {
                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
     }
 
+    FileCallResult examineTarget(const QString& path, TargetFacts& facts) override {
+        const DWORD attributes = GetFileAttributesW(wide(nativeOf(path)));
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            facts = TargetFacts{};
+            const DWORD code = GetLastError();
+            const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+            return missing ? FileCallResult() : failureOf(code);
+        }
+        if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+            return FileFailure{FileFailureKind::kOther, notRegularFileReason()};
+        }
+        // A read-only file is not replaced behind its back.
+        if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+            return failureOf(ERROR_ACCESS_DENIED);
+        }
+        facts = TargetFacts{true, -1, -1, static_cast<std::uint32_t>(attributes)};
+        return {};
+    }
+
+    // The temporary file's own attributes (it may be hidden by its name) never reach the
+    // file it becomes: it takes the old file's, or none.
+    FileCallResult adopt(Handle handle, const TargetFacts& facts) override {
+        constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+        const DWORD kept = facts.exists ? (facts.bits & kKept) : 0;
+        FILE_BASIC_INFO information{};
+        information.FileAttributes = kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL;
+        return resultOf(SetFileInformationByHandle(handleOf(handle), FileBasicInfo, &information,
+                                                   sizeof information));
+    }
+
     FileCallResult linkNew(const QString& existing, const QString& newName) override {
         return resultOf(
             CreateHardLinkW(wide(nativeOf(newName)), wide(nativeOf(existing)), nullptr));
@@ -136,6 +169,10 @@ class Win32FileCalls final : public FileCalls {
 };
 
 }  // namespace
+
+QString systemErrorReason(std::int64_t code) {
+    return reasonFor(static_cast<DWORD>(code));
+}
 
 FileCalls& nativeFileCalls() {
     static Win32FileCalls calls;

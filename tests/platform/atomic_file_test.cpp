@@ -10,6 +10,10 @@
 
 #include <string>
 
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
 namespace velmar::platform {
 namespace {
 
@@ -42,6 +46,12 @@ class FaultyFileCalls final : public FileCalls {
     }
     FileCallResult replace(const QString& from, const QString& to) override {
         return fault("replace") ? failure() : native().replace(from, to);
+    }
+    FileCallResult examineTarget(const QString& path, TargetFacts& facts) override {
+        return native().examineTarget(path, facts);
+    }
+    FileCallResult adopt(Handle handle, const TargetFacts& facts) override {
+        return native().adopt(handle, facts);
     }
     FileCallResult linkNew(const QString& existing, const QString& newName) override {
         return fault("linkNew") ? failure() : native().linkNew(existing, newName);
@@ -119,6 +129,29 @@ TEST_F(WholeFile, ReplacesTheFileAndKeepsItsPermissions) {
     EXPECT_EQ(contentOf(path), QByteArray("new bytes"));
     EXPECT_EQ(QFile::permissions(path), before);
     EXPECT_EQ(entries(), QStringList{QStringLiteral("User.xml")});
+}
+
+// A file the user may not write is not replaced behind its back, on every system.
+TEST_F(WholeFile, ReadOnlyFileIsLeftAsItIs) {
+#ifndef Q_OS_WIN
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root may write any file";
+    }
+#endif
+    const QFile::Permissions writable = QFile::permissions(path);
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadUser));
+    try {
+        writeWholeFile(path, "new bytes", calls);
+        ADD_FAILURE() << "the read-only file was replaced";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.message().toStdString(),
+                  (QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(path) +
+                   QStringLiteral(" に書き込めません\rｱｸｾｽが拒否されました"))
+                      .toStdString());
+    }
+    EXPECT_EQ(contentOf(path), QByteArray("old bytes"));
+    EXPECT_EQ(entries(), QStringList{QStringLiteral("User.xml")});
+    ASSERT_TRUE(QFile::setPermissions(path, writable));  // lets the folder be removed
 }
 
 TEST_F(WholeFile, StreamingDeviceFailureIsRaisedAndNothingReplaced) {

@@ -29,6 +29,25 @@ QString native(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// --- whole-file writes -----------------------------------------------------------------
+
+// The file being written does not keep the attributes it was made with (a hidden
+// temporary): a new file gets none, one that replaces another the old file's.
+TEST(Win32FileCalls, FileTakesTheOldFilesAttributesOrNone) {
+    const test::TempHome home;
+    FileCalls& calls = nativeFileCalls();
+    for (const DWORD old : {DWORD{0}, DWORD{FILE_ATTRIBUTE_SYSTEM}}) {
+        const QString path = native(home.filePath(QStringLiteral("temporary%1").arg(old)));
+        FileCalls::Handle handle = -1;
+        ASSERT_FALSE(calls.createNew(path, handle));
+        ASSERT_TRUE(SetFileAttributesW(wide(path), FILE_ATTRIBUTE_HIDDEN));
+        EXPECT_FALSE(calls.adopt(handle, TargetFacts{old != 0, -1, -1, old}));
+        EXPECT_FALSE(calls.close(handle));
+        EXPECT_EQ(GetFileAttributesW(wide(path)) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+                  old);
+    }
+}
+
 // --- process -------------------------------------------------------------------------
 
 struct CommandLine {

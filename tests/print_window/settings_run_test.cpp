@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace velmar::print_window {
 namespace {
 
@@ -127,6 +129,59 @@ TEST_F(SettingsRun, ProgramFolderDefinitionKeepsTheFilesBesideTheProgram) {
     EXPECT_TRUE(QFileInfo::exists(QFileInfo(copy).path() + QStringLiteral("/usData/User.xml")));
     EXPECT_FALSE(QFileInfo::exists(settingsDocument()));
 }
+
+// A named pipe in a settings file's place: the run does not wait for a writer, leaves the
+// pipe as it is, and goes on as an unreadable file of that kind leads to.
+struct OddFile {
+    const char* name;
+    const char* file;  // "data/", "config/" or "program/" and the file's name
+    int exitCode;
+    const char* said;  // on standard error after the file's path; none for User.xml
+};
+
+class NamedPipeInPlace : public SettingsRun, public testing::WithParamInterface<OddFile> {};
+
+TEST_P(NamedPipeInPlace, RunEndsAndLeavesItAsItIs) {
+    const QString place = QString::fromUtf8(GetParam().file);
+    const QString folder = place.section(QLatin1Char('/'), 0, 0);
+    const QString executable = folder == QLatin1String("program")
+                                   ? programCopy(nullptr)
+                                   : QStringLiteral(VELMAR_EXECUTABLE);
+    const QString path = (folder == QLatin1String("program") ? QFileInfo(executable).path()
+                          : folder == QLatin1String("data")  ? userData().chopped(1)
+                                                             : home.configHome()) +
+                         place.mid(folder.size());
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+    ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const test::RunResult result = test::runVelmar(
+        home, {QStringLiteral(VELMAR_SOURCE_DIR "/samples/sample-300dpi.png")}, executable);
+
+    const std::string said = result.standardError.toStdString();
+    const QString message = QString::fromUtf8(GetParam().said);
+    EXPECT_EQ(result.exitCode, GetParam().exitCode) << said;
+    EXPECT_EQ(result.standardError.contains(path + message), !message.isEmpty()) << said;
+    EXPECT_EQ(result.standardError.contains(QStringLiteral("Velmar: PDF に印刷しました")),
+              GetParam().exitCode == 0)
+        << said;
+    struct stat after {};
+    EXPECT_TRUE(lstat(QFile::encodeName(path).constData(), &after) == 0 && S_ISFIFO(after.st_mode));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, NamedPipeInPlace,
+    testing::Values(
+        // Unreadable settings give the defaults, and the document is not saved over.
+        OddFile{"SettingsDocument", "data/User.xml", 0, ""},
+        // Unreadable printer settings are the defaults: no printer here, so the PDF one.
+        OddFile{"PrinterSettings", "data/IkPrn.Ik", 0,
+                " を読み込めません (通常のﾌｧｲﾙではありません)"},
+        // The executable's path is only a record: not written, and printing goes on.
+        OddFile{"ToolsRecord", "config/OstrandTools.conf", 0,
+                " を読み込めません: 通常のﾌｧｲﾙではありません"},
+        // A folder definition that cannot be read stops the run before anything is printed.
+        OddFile{"FolderDefinition", "program/UserData.ini", 1,
+                " を開けません\n通常のﾌｧｲﾙではありません"}),
+    [](const testing::TestParamInfo<OddFile>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velmar::print_window

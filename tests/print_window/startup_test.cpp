@@ -11,6 +11,10 @@
 #include <array>
 #include <memory>
 
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
 namespace velmar::print_window {
 namespace {
 
@@ -326,6 +330,28 @@ TEST_F(StartUp, DocumentThatCannotBeReadIsNotOverwritten) {
     shown.findChild<QAction*>(QStringLiteral("mnBackUp_1"))->trigger();
     shown.Unload();
     EXPECT_EQ(contentOf(document), unreadable);
+}
+
+// A document the user may not write (on Windows: read-only) is left as it is at shut-down.
+TEST_F(StartUp, ReadOnlyDocumentIsNotReplaced) {
+#ifndef Q_OS_WIN
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root may write any file";
+    }
+#endif
+    const QString document = userDataFolder() + QStringLiteral("User.xml");
+    writeSettingsDocument(document, QStringLiteral("0"));
+    const QByteArray before = contentOf(document);
+    ASSERT_TRUE(QFile::setPermissions(document, QFile::ReadOwner | QFile::ReadUser));
+    fmPrn& shown = start(QString());
+    shown.findChild<QAction*>(QStringLiteral("mnBackUp_1"))->trigger();
+    shown.Unload();
+    EXPECT_EQ(contentOf(document), before);
+    ASSERT_FALSE(messages.shown.isEmpty());
+    EXPECT_TRUE(messages.shown.last().endsWith(
+        document + QStringLiteral(" に書き込めません\rｱｸｾｽが拒否されました")))
+        << messages.shown.last().toStdString();
+    ASSERT_TRUE(QFile::setPermissions(document, QFile::ReadOwner | QFile::WriteOwner));
 }
 
 TEST_F(StartUp, ExecutablePathIsRecordedOnceUntilTheProgramMoves) {
