@@ -2,7 +2,7 @@
 // into reasons a user can read.
 #include "platform/atomic_file.h"
 
-#include <QDir>
+#include "platform/win32_long_path.h"
 
 #include <windows.h>
 
@@ -18,7 +18,7 @@ const wchar_t* wide(const QString& text) {
 }
 
 QString nativeOf(const QString& path) {
-    return QDir::toNativeSeparators(path);
+    return win32FilePath(path);
 }
 
 HANDLE handleOf(FileCalls::Handle handle) {
