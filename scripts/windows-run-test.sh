@@ -10,7 +10,9 @@
 #   3. the printed image (600 x 300 black pixels at 300 dpi) lies at the printable corner,
 #      4.2 mm in from the paper's edges, at its physical size, 50.8 mm x 25.4 mm: measured
 #      on the page rasterised at 254 dpi (one pixel = 0.1 mm, to a pixel) and its corner
-#      at 2540 dpi (one pixel = 0.01 mm, to 0.02 mm).
+#      at 2540 dpi (one pixel = 0.01 mm, to 0.02 mm);
+#   4. an image whose path is longer than 260 characters prints into a PDF folder just as
+#      deep (the PDF printer's folder chosen in IkPrn.Ik).
 # Usage: scripts/windows-run-test.sh [program folder]   (build/windows/bin by default)
 # Exits non-zero on the first failed check.
 set -euo pipefail
@@ -52,7 +54,7 @@ program_windows="$(in_wine winepath -w "$program" | tr -d '\r')"
 # One run as the Send To menu starts it; its standard error is code page 932 text.
 run_velmar() {
   local status=0
-  in_wine wine "$program" "$image_windows" >"$work/out.txt" 2>"$work/err.cp932" || status=$?
+  in_wine wine "$program" "${1:-$image_windows}" >"$work/out.txt" 2>"$work/err.cp932" || status=$?
   iconv -f CP932 -t UTF-8 "$work/err.cp932" | tr -d '\r' >"$work/err.txt" || true
   cat "$work/err.txt" >&2
   [ "$status" -eq 0 ] || fail "velmar.exe ended with status $status"
@@ -105,4 +107,20 @@ pdftoppm -r 2540 -x 0 -y 0 -W 1000 -H 1000 -singlefile -png "$user_data/Print Ou
 IFS='x+' read -r _ _ corner_x corner_y <<<"$(ink_box "$work/corner.png")"
 echo "windows-run-test: the image's corner is at $corner_x,$corner_y (0.01 mm)"
 near "$corner_x" 420 2 && near "$corner_y" 420 2 || fail "the corner is not at 4.2 mm, 4.2 mm"
+echo "windows-run-test: a run with paths longer than 260 characters"
+deep="$work/$(printf '%0100d' 0)/$(printf '%0100d' 1)/$(printf '%060d' 2)"
+mkdir -p "$deep"
+cp "$images/black 300dpi.png" "$deep/black 300dpi.png"
+# winepath stops at 260 characters; Wine's drive Z: is this machine's root folder.
+deep_windows="Z:${deep//\//\\}"
+deep_image="$deep_windows\\black 300dpi.png"
+deep_pdf_folder="$deep_windows\\pdf"
+[ "${#deep_image}" -gt 260 ] && [ "${#deep_pdf_folder}" -gt 260 ] ||
+  fail "the deep paths are not longer than 260 characters"
+printf '[Printer]\r\nName=PDF\r\nPaperSize=A4\r\nOutputFolder=%s\r\n' "${deep_pdf_folder//\\//}" \
+  >"$user_data/IkPrn.Ik"
+run_velmar "$deep_image"
+[ -f "$deep/pdf/Print Out.pdf" ] || fail "no Print Out.pdf in the deep folder"
+grep -qF "$deep_pdf_folder" "$work/err.txt" || fail "the run did not name the deep PDF"
+echo "windows-run-test: printed ${#deep_image}-character path into a ${#deep_pdf_folder}-character folder"
 echo "windows-run-test: all checks passed"

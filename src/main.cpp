@@ -23,7 +23,9 @@ int main(int argc, char* argv[]) {
         const QApplication app(toolkitArgc, toolkitArgv.data());
         QApplication::setApplicationName(QString::fromLatin1(velmar::platform::kAppTitle));
         QApplication::setApplicationVersion(QStringLiteral(VELMAR_VERSION));
-        return velmar::print_window::run(native.services(), std::move(readAhead));
+        const int status = velmar::print_window::run(native.services(), std::move(readAhead));
+        velmar::platform::settleNotifications();
+        return status;
     } catch (const std::exception& error) {
         velmar::platform::writeDiagnostic(QStringLiteral("error: ") +
                                           QString::fromStdString(error.what()));

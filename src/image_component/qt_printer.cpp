@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRandomGenerator>
@@ -113,7 +114,8 @@ class PartFile {
 void announcePdf(const QString& path) {
     const QString shown = QDir::toNativeSeparators(path);
     platform::writeDiagnostic(QStringLiteral("PDF に印刷しました: %1").arg(shown));
-    platform::notifyDesktop(QStringLiteral("PDF に印刷しました"), shown);
+    platform::notifyDesktop(QStringLiteral("PDF に印刷しました"), shown,
+                            QFileInfo(path).absolutePath());
 }
 
 }  // namespace

@@ -7,7 +7,15 @@ namespace velmar::platform {
 
 // Shows a notification with a summary line and a body text when the desktop offers a
 // notification service; returns false when there is none or it refused the message.
-// The body is shown as plain text.
-bool notifyDesktop(const QString& summary, const QString& body);
+// The body is shown as plain text. folderToOpen, when given, is the folder that a click
+// on the notification opens where the desktop reports clicks to the program (Windows'
+// notification area).
+bool notifyDesktop(const QString& summary, const QString& body,
+                   const QString& folderToOpen = QString());
+
+// Called once before the program ends: notifications that only the running program can
+// answer get a few seconds to be seen and clicked, and are then taken away. Returns at
+// once when none is showing; it never changes how the run ended.
+void settleNotifications();
 
 }  // namespace velmar::platform

@@ -4,7 +4,7 @@
 #include "platform/file_error.h"
 #include "platform/regular_file.h"
 
-#include <QDir>
+#include "platform/win32_long_path.h"
 
 #include <windows.h>
 
@@ -20,7 +20,7 @@ const wchar_t* wide(const QString& text) {
 }
 
 QString nativeOf(const QString& path) {
-    return QDir::toNativeSeparators(path);
+    return win32FilePath(path);
 }
 
 HANDLE handleOf(FileCalls::Handle handle) {

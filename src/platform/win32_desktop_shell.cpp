@@ -4,6 +4,7 @@
 #include "platform/native_parts.h"
 
 #include "platform/file_error.h"
+#include "platform/win32_long_path.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -113,11 +114,12 @@ class ShellLink {
         const QString partial = native + QLatin1String(".partial");
         const HRESULT saved = file->Save(wide(partial), TRUE);
         if (FAILED(saved)) {
-            DeleteFileW(wide(partial));
+            DeleteFileW(wide(win32FilePath(partial)));
             check(saved, path_);
         }
-        if (!MoveFileExW(wide(partial), wide(native), MOVEFILE_REPLACE_EXISTING)) {
-            DeleteFileW(wide(partial));
+        if (!MoveFileExW(wide(win32FilePath(partial)), wide(win32FilePath(native)),
+                         MOVEFILE_REPLACE_EXISTING)) {
+            DeleteFileW(wide(win32FilePath(partial)));
             check(HRESULT_FROM_WIN32(GetLastError()), path_);
         }
     }

@@ -2,6 +2,8 @@
 // in the order the file system keeps them, each with its attributes.
 #pragma once
 
+#include "platform/win32_long_path.h"
+
 #include <QString>
 
 #include <windows.h>
@@ -10,10 +12,10 @@ namespace velmar::platform {
 
 class DirectorySearch {
   public:
-    // pattern: a folder path with a file name that may hold wildcards; flags as
+    // pattern: a folder path with a file name that may hold wildcards, of any length; flags as
     // FindFirstFileExW takes them (FIND_FIRST_EX_LARGE_FETCH for long listings).
     explicit DirectorySearch(const QString& pattern, DWORD flags = 0)
-        : handle_(FindFirstFileExW(reinterpret_cast<const wchar_t*>(pattern.utf16()),
+        : handle_(FindFirstFileExW(reinterpret_cast<const wchar_t*>(win32FilePath(pattern).utf16()),
                                    FindExInfoBasic, &entry_, FindExSearchNameMatch, nullptr,
                                    flags)) {}
     ~DirectorySearch() {
