@@ -107,8 +107,8 @@ QString desktopStringValue(const QString& value) {
 }
 
 QString desktopExecArgument(const QString& argument) {
-    const bool quoted = argument.isEmpty() || std::any_of(argument.cbegin(), argument.cend(),
-                                                          reservedInExec);
+    const bool quoted =
+        argument.isEmpty() || std::any_of(argument.cbegin(), argument.cend(), reservedInExec);
     QString text = quoted ? QStringLiteral("\"") : QString();
     for (const QChar c : argument) {
         if (quoted && QStringLiteral("\"`$\\").contains(c)) {

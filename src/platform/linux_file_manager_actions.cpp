@@ -176,9 +176,8 @@ Placement placeInThunarList(const QString& text, const QString& path) {
 // list would take the place of, else none (empty).
 QString currentThunarList(const QString& userList) {
     QStringList candidates{userList};
-    for (const QString& folder :
-         qEnvironmentVariable("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"))
-             .split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    for (const QString& folder : qEnvironmentVariable("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"))
+                                     .split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
         candidates << folder + QLatin1String("/Thunar/uca.xml");
     }
     for (const QString& candidate : candidates) {
@@ -202,7 +201,8 @@ QString currentThunarList(const QString& userList) {
 void mergeThunarAction(const QString& userList, const QString& action) {
     QString text = currentThunarList(userList);
     if (text.trimmed().isEmpty()) {
-        text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n");
+        text =
+            QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n");
     }
     const Placement placement = placeInThunarList(text, userList);
     text.replace(placement.start, placement.length, placement.before + action + placement.after);

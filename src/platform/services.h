@@ -67,8 +67,8 @@ class SettingsStore {
 // A shortcut that starts a program with one file, as the file manager offers it.
 struct ProgramShortcut {
     QString executablePath;
-    QString name;     // shown by the file manager (on Linux the installed entry's names)
-    QString comment;  // one line about what the program does (likewise)
+    QString name;           // shown by the file manager (on Linux the installed entry's names)
+    QString comment;        // one line about what the program does (likewise)
     QString iconPath;       // empty: none
     QStringList mimeTypes;  // the file types the program opens
 };

@@ -101,8 +101,8 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
             program, QLatin1String(platform::kAppTitle), QString::fromUtf8(kDescription),
             iconPath(context.executableFilePath), context.programFileTypes};
         context.desktop.saveProgramShortcut(shortcut, shortcutProgram);
-        QString confirmation = program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder +
-                               QStringLiteral(" に作成しました");
+        QString confirmation =
+            program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder + QStringLiteral(" に作成しました");
         const QStringList unwritten = context.desktop.saveFileManagerActions(
             shortcutProgram, QLatin1String(platform::kAppTitle) + QString::fromUtf8(kPrintAction));
         for (const QString& line : unwritten) {

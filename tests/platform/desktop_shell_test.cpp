@@ -240,7 +240,8 @@ TEST_F(DesktopShellFiles, ProgramEntryCarriesThePackageEntryAndValidates) {
     test::writeFile(program, "#!/bin/sh\n");
     ASSERT_TRUE(QFile(program).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     const QString iconFile = path("share/velmar/velmar.png");
-    desktop().saveProgramShortcut(entry(), ProgramShortcut{program, "Other", "other", iconFile, {}});
+    desktop().saveProgramShortcut(entry(),
+                                  ProgramShortcut{program, "Other", "other", iconFile, {}});
 
     QMap<QString, QString> expected = entryOf(VELMAR_SOURCE_DIR "/resources/velmar.desktop.in");
     expected["Exec"] = program + " %f";
@@ -262,7 +263,8 @@ TEST_F(DesktopShellFiles, ProgramEntryCarriesThePackageEntryAndValidates) {
 
     // An icon the theme has is named as the package names it.
     test::writeFile(home.dataHome() + "/icons/hicolor/scalable/apps/velmar.svg", "<svg/>");
-    desktop().saveProgramShortcut(entry(), ProgramShortcut{program, "Other", "other", iconFile, {}});
+    desktop().saveProgramShortcut(entry(),
+                                  ProgramShortcut{program, "Other", "other", iconFile, {}});
     EXPECT_EQ(entryOf(entry()).value("Icon"), "velmar");
 }
 
@@ -320,8 +322,8 @@ class FileManagerActions : public DesktopShellFiles {
   protected:
     void SetUp() override {
         test::writeFile(program_, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$VELMAR_OUT\"\n");
-        ASSERT_TRUE(QFile(program_).setPermissions(QFile::ReadOwner | QFile::WriteOwner |
-                                                   QFile::ExeOwner));
+        ASSERT_TRUE(
+            QFile(program_).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
     QStringList save() {
         return desktop().saveFileManagerActions(
@@ -457,8 +459,9 @@ struct Opening {
 class OpenThroughDesktop : public DesktopShellFiles, public testing::WithParamInterface<Opening> {};
 
 TEST_P(OpenThroughDesktop, SaysWhyThePageWasNotShown) {
-    test::writeFile(path("bin/xdg-open"), "#!/bin/sh\nprintf '%s' \"$1\" > \"$VELMAR_OUT\"\n"
-                                          "exit $VELMAR_STATUS\n");
+    test::writeFile(path("bin/xdg-open"),
+                    "#!/bin/sh\nprintf '%s' \"$1\" > \"$VELMAR_OUT\"\n"
+                    "exit $VELMAR_STATUS\n");
     ASSERT_TRUE(QFile(path("bin/xdg-open"))
                     .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     const ScopedVariable searchPath("PATH", path("bin") + ':' + qEnvironmentVariable("PATH"));
@@ -474,8 +477,7 @@ TEST_P(OpenThroughDesktop, SaysWhyThePageWasNotShown) {
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, OpenThroughDesktop,
-    testing::Values(Opening{"Shown", 0, ""},
-                    Opening{"NoProgram", 3, "開くﾌﾟﾛｸﾞﾗﾑがありません"},
+    testing::Values(Opening{"Shown", 0, ""}, Opening{"NoProgram", 3, "開くﾌﾟﾛｸﾞﾗﾑがありません"},
                     Opening{"ProgramFailed", 4, "開くﾌﾟﾛｸﾞﾗﾑが失敗しました"},
                     Opening{"OtherStatus", 9, "xdg-open が終了ｺｰﾄﾞ 9 で終わりました"}),
     [](const testing::TestParamInfo<Opening>& info) { return info.param.name; });

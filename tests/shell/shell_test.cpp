@@ -177,9 +177,10 @@ TEST_F(Shell, ViewerWithoutWorkFolderWritesNothing) {
 
 TEST_F(Shell, SendToWritesTheProgramShortcutAndConfirmsIt) {
     W_SendTo(context(), [this] { return sendTo(); });
-    EXPECT_EQ(desktop.calls,
-              (QStringList{"saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')',
-                           "saveFileManagerActions(" + program() + QStringLiteral(",Velmar で印刷)")}));
+    EXPECT_EQ(
+        desktop.calls,
+        (QStringList{"saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')',
+                     "saveFileManagerActions(" + program() + QStringLiteral(",Velmar で印刷)")}));
     EXPECT_EQ(messages.shown, QStringList{program() + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + sendTo() +
                                           QStringLiteral(" に作成しました")});
     EXPECT_EQ(desktop.program.name, "Velmar");
