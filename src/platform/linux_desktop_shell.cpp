@@ -1,10 +1,13 @@
-// Shortcuts as freedesktop desktop entries, file-type associations through GIO, and the
-// open and explore actions through the desktop's URL handler (xdg-open); no command shell
-// is involved.
+// Shortcuts as freedesktop desktop entries, file-type associations through GIO, the file
+// managers' own menu actions, and the open and explore actions through the desktop's URL
+// handler (xdg-open); no command shell is involved.
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
+#include "platform/linux_desktop_entry.h"
+#include "platform/linux_file_manager_actions.h"
 #include "platform/native_parts.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -22,50 +25,7 @@ namespace {
 
 constexpr auto kEntryGroup = "[Desktop Entry]";
 constexpr int kToolTimeoutMs = 30000;
-
-// A value of type string: backslash, line breaks and tabs are escaped, and so is a leading
-// blank, which readers would otherwise strip.
-QString escapedValue(const QString& value) {
-    QString escaped;
-    for (const QChar c : value) {
-        switch (c.unicode()) {
-            case '\\':
-                escaped += QLatin1String("\\\\");
-                break;
-            case '\n':
-                escaped += QLatin1String("\\n");
-                break;
-            case '\t':
-                escaped += QLatin1String("\\t");
-                break;
-            case '\r':
-                escaped += QLatin1String("\\r");
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    if (escaped.startsWith(QLatin1Char(' '))) {
-        escaped.replace(0, 1, QLatin1String("\\s"));
-    }
-    return escaped;
-}
-
-// One argument of an Exec line: always quoted, with '"', '`', '$' and '\' escaped inside
-// the quotes, and '%' doubled so that it is not taken for a field code.
-QString quotedExecArgument(const QString& argument) {
-    QString quoted = QStringLiteral("\"");
-    for (const QChar c : argument) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
-            c == QLatin1Char('\\')) {
-            quoted += QLatin1Char('\\');
-        } else if (c == QLatin1Char('%')) {
-            quoted += QLatin1Char('%');
-        }
-        quoted += c;
-    }
-    return quoted + QLatin1Char('"');
-}
+constexpr int kOpenWaitMs = 3000;
 
 // A web address stays as it is; a path becomes a file: URL.
 QUrl urlOf(const QString& target) {
@@ -87,26 +47,24 @@ QString entryLine(const char* key, const QString& value) {
 QString linkEntry(const QString& shortcutPath, const QString& target) {
     return QLatin1String(kEntryGroup) + QLatin1Char('\n') +
            entryLine("Type", QStringLiteral("Link")) +
-           entryLine("Name", escapedValue(QFileInfo(shortcutPath).completeBaseName())) +
-           entryLine("URL", escapedValue(urlOf(target).toString(QUrl::FullyEncoded)));
+           entryLine("Name", desktopStringValue(QFileInfo(shortcutPath).completeBaseName())) +
+           entryLine("URL", desktopStringValue(urlOf(target).toString(QUrl::FullyEncoded)));
 }
 
+// The installed package entry's names, comments, categories and the like, so that this
+// entry, which has the same id and hides it, shows the program as the package does; the
+// program's path, its icon and the offered file types are this entry's own.
 QString programEntry(const ProgramShortcut& program) {
-    QString entry = QLatin1String(kEntryGroup) + QLatin1Char('\n') +
-                    entryLine("Type", QStringLiteral("Application")) +
-                    entryLine("Name", escapedValue(program.name));
-    if (!program.comment.isEmpty()) {
-        entry += entryLine("Comment", escapedValue(program.comment));
+    QString entry = QLatin1String(kEntryGroup) + QLatin1Char('\n');
+    for (const QString& line : packageEntryLines()) {
+        entry += line + QLatin1Char('\n');
     }
-    entry += entryLine(
-        "Exec", escapedValue(quotedExecArgument(program.executablePath) + QLatin1String(" %f")));
-    if (!program.iconPath.isEmpty()) {
-        entry += entryLine("Icon", escapedValue(program.iconPath));
-    }
+    entry += entryLine("Exec", desktopStringValue(desktopExecArgument(program.executablePath) +
+                                                  QLatin1String(" %f")));
+    entry += entryLine("Icon", desktopStringValue(entryIcon(program.iconPath)));
     if (!program.mimeTypes.isEmpty()) {
         entry += entryLine("MimeType", program.mimeTypes.join(QLatin1Char(';')) + QLatin1Char(';'));
     }
-    entry += entryLine("Terminal", QStringLiteral("false"));
     return entry;
 }
 
@@ -170,6 +128,52 @@ void refreshMimeCache(const QString& folder) {
     }
 }
 
+// Why xdg-open could not show a target, by its documented exit status.
+QString openFailure(int exitCode) {
+    switch (exitCode) {
+        case 2:
+            return QStringLiteral("ﾌｧｲﾙがありません");
+        case 3:
+            return QStringLiteral("開くﾌﾟﾛｸﾞﾗﾑがありません");
+        case 4:
+            return QStringLiteral("開くﾌﾟﾛｸﾞﾗﾑが失敗しました");
+        default:
+            return QStringLiteral("xdg-open が終了ｺｰﾄﾞ %1 で終わりました").arg(exitCode);
+    }
+}
+
+// Hands the address to xdg-open, the desktop's own way to open it, and gives why it could
+// not be shown. xdg-open ends as soon as the desktop's opener has taken the address, or
+// when the program it started itself ends; a program still running after a short wait
+// is showing the page, and xdg-open is left to it, owned by the application so that the
+// wait never blocks the window for long.
+QString openThroughDesktop(const QUrl& url) {
+    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
+    if (tool.isEmpty()) {
+        return QStringLiteral("xdg-open がありません (xdg-utils)");
+    }
+    auto process = std::make_unique<QProcess>();
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start(tool, {url.toString(QUrl::FullyEncoded)});
+    if (!process->waitForStarted()) {
+        return QStringLiteral("xdg-open を起動できません (%1)").arg(process->errorString());
+    }
+    if (!process->waitForFinished(kOpenWaitMs)) {
+        if (QCoreApplication::instance() != nullptr) {
+            QObject::connect(process.get(), &QProcess::finished, process.get(),
+                             &QObject::deleteLater);
+            process.release()->setParent(QCoreApplication::instance());
+        }
+        return {};
+    }
+    if (process->exitStatus() != QProcess::NormalExit) {
+        return QStringLiteral("xdg-open が異常終了しました");
+    }
+    return process->exitCode() == 0 ? QString() : openFailure(process->exitCode());
+}
+
 class FreedesktopShell final : public DesktopShell {
   public:
     void saveLinkShortcut(const QString& shortcutPath, const QString& target) override {
@@ -196,26 +200,15 @@ class FreedesktopShell final : public DesktopShell {
         refreshMimeCache(entry.path());
     }
 
-    // Asks GIO, which reads the same associations as xdg-open: the program for the web
-    // address's scheme, or for the type of the file.
-    [[nodiscard]] bool canOpen(const QString& target) const override {
-        const QUrl url = urlOf(target);
-        if (!url.isLocalFile()) {
-            const AppInfo handler(
-                g_app_info_get_default_for_uri_scheme(url.scheme().toUtf8().constData()));
-            return static_cast<bool>(handler);
-        }
-        const QByteArray file = QFile::encodeName(url.toLocalFile());
-        gchar* type = g_content_type_guess(file.constData(), nullptr, 0, nullptr);
-        const AppInfo handler(g_app_info_get_default_for_type(type, FALSE));
-        g_free(type);
-        return static_cast<bool>(handler);
+    QStringList saveFileManagerActions(const ProgramShortcut& program,
+                                       const QString& actionName) override {
+        return writeFileManagerActions(program, actionName, entryIcon(program.iconPath));
     }
 
     // xdg-open shows a link entry as a text file, so the target is opened instead.
-    void openShortcut(const QString& /*shortcutPath*/, const QString& target,
-                      std::int32_t ownerWindow) override {
-        open(target, ownerWindow);
+    QString openShortcut(const QString& /*shortcutPath*/, const QString& target,
+                         std::int32_t /*ownerWindow*/) override {
+        return openThroughDesktop(urlOf(target));
     }
 
     void open(const QString& target, std::int32_t /*ownerWindow*/) override {

@@ -67,8 +67,8 @@ class SettingsStore {
 // A shortcut that starts a program with one file, as the file manager offers it.
 struct ProgramShortcut {
     QString executablePath;
-    QString name;           // shown by the file manager
-    QString comment;        // one line about what the program does
+    QString name;           // shown by the file manager (on Linux the installed entry's names)
+    QString comment;        // one line about what the program does (likewise)
     QString iconPath;       // empty: none
     QStringList mimeTypes;  // the file types the program opens
 };
@@ -84,14 +84,20 @@ class DesktopShell {
     // Writes or replaces a shortcut file that starts a program with the file it is given.
     virtual void saveProgramShortcut(const QString& shortcutPath,
                                      const ProgramShortcut& program) = 0;
-    // Whether the system has a program that opens the target (a web address, a document
-    // or a folder). Where the shell itself tells the user that nothing can open a target,
-    // this stays true.
-    [[nodiscard]] virtual bool canOpen(const QString& /*target*/) const { return true; }
+    // Adds an action that starts the program with one file, labelled actionName, to the
+    // right-click menus of the file managers that keep such actions per user, each in a
+    // file of its own. Gives one line for each file manager whose action could not be
+    // written; the others are written all the same. Where the Send To shortcut is the
+    // system's own way, there is nothing to add.
+    virtual QStringList saveFileManagerActions(const ProgramShortcut& /*program*/,
+                                               const QString& /*actionName*/) {
+        return {};
+    }
     // Opens a link shortcut written by saveLinkShortcut, so that its target opens in what
-    // the system associates with it.
-    virtual void openShortcut(const QString& shortcutPath, const QString& target,
-                              std::int32_t ownerWindow) = 0;
+    // the system associates with it. Gives why the target could not be shown, or the
+    // empty text when a program took it (always, where the shell itself tells the user).
+    virtual QString openShortcut(const QString& shortcutPath, const QString& target,
+                                 std::int32_t ownerWindow) = 0;
     // Opens a document, a folder or a web address with the desktop's default action.
     virtual void open(const QString& target, std::int32_t ownerWindow) = 0;
     // Shows a folder in the file manager.

@@ -158,9 +158,11 @@ class Win32DesktopShell final : public DesktopShell {
         link.save();
     }
 
-    void openShortcut(const QString& shortcutPath, const QString& /*target*/,
-                      std::int32_t ownerWindow) override {
+    // The shell tells the user itself when nothing can open the target.
+    QString openShortcut(const QString& shortcutPath, const QString& /*target*/,
+                         std::int32_t ownerWindow) override {
         execute(L"open", shortcutPath, ownerWindow);
+        return {};
     }
 
     void open(const QString& target, std::int32_t ownerWindow) override {

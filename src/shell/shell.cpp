@@ -14,6 +14,8 @@ constexpr auto kHelpSuffix = "_help";
 constexpr auto kViewerShortcut = "htm_view";
 constexpr auto kWorkFolder = "Wrk";
 constexpr auto kDescription = "画像編集ツール　プリント";
+// The file managers' menu action, after the program's title.
+constexpr auto kPrintAction = " で印刷";
 
 // Runs a shell operation that must not fail visibly: whatever it did before an error stays.
 void quietly(const std::function<void()>& operation) {
@@ -58,19 +60,21 @@ QString helpBaseAddress(const QString& executableFilePath) {
 }
 
 void W_Help(const ShellContext& context, const QString& sJob) {
-    quietly([&context, &sJob] {
+    const QString target = helpBaseAddress(context.executableFilePath) + helpPageName(sJob);
+    QString failure;
+    try {
         const QString shortcut = context.userDataFolder + context.exeName +
                                  QLatin1String(kHelpSuffix) + platform::shortcutSuffix();
-        const QString target = helpBaseAddress(context.executableFilePath) + helpPageName(sJob);
         context.desktop.saveLinkShortcut(shortcut, target);
-        if (!context.desktop.canOpen(target)) {
-            // Nothing would appear at all; the user is told which page could not be shown.
-            context.messages.show(QStringLiteral("ﾍﾙﾌﾟﾍﾟｰｼﾞ ") + shownPlace(target) +
-                                  QStringLiteral(" を開くﾌﾟﾛｸﾞﾗﾑがありません"));
-            return;
-        }
-        context.desktop.openShortcut(shortcut, target, context.ownerWindow);
-    });
+        failure = context.desktop.openShortcut(shortcut, target, context.ownerWindow);
+    } catch (const std::exception& error) {
+        failure = QString::fromStdString(error.what());
+    }
+    if (!failure.isEmpty()) {
+        // Nothing would appear at all; the user is told which page could not be shown and why.
+        context.messages.show(QStringLiteral("ﾍﾙﾌﾟを表示できません\r") + shownPlace(target) +
+                              QLatin1Char('\r') + failure);
+    }
 }
 
 void W_HtmView(const ShellContext& context, const QString& sUrl) {
@@ -93,13 +97,18 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
         const QString shortcut =
             folder + platform::pathSeparator() + context.exeName + platform::shortcutSuffix();
         const QString program = programPath(context);
-        context.desktop.saveProgramShortcut(
-            shortcut, platform::ProgramShortcut{program, QLatin1String(platform::kAppTitle),
-                                                QString::fromUtf8(kDescription),
-                                                iconPath(context.executableFilePath),
-                                                context.programFileTypes});
-        context.messages.show(program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder +
-                              QStringLiteral(" に作成しました"));
+        const platform::ProgramShortcut shortcutProgram{
+            program, QLatin1String(platform::kAppTitle), QString::fromUtf8(kDescription),
+            iconPath(context.executableFilePath), context.programFileTypes};
+        context.desktop.saveProgramShortcut(shortcut, shortcutProgram);
+        QString confirmation =
+            program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder + QStringLiteral(" に作成しました");
+        const QStringList unwritten = context.desktop.saveFileManagerActions(
+            shortcutProgram, QLatin1String(platform::kAppTitle) + QString::fromUtf8(kPrintAction));
+        for (const QString& line : unwritten) {
+            confirmation += QLatin1Char('\r') + line;
+        }
+        context.messages.show(confirmation);
     });
 }
 

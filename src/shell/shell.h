@@ -35,16 +35,19 @@ struct ShellContext {
 [[nodiscard]] QString helpBaseAddress(const QString& executableFilePath);
 
 // Writes the help shortcut (user-data folder, exeName + "_help") targeting the help page
-// sJob, lower-cased, with ".htm" added when it has no dot, and opens it. When no program
-// can open the page, a message names it; every other failure is dropped silently.
+// sJob, lower-cased, with ".htm" added when it has no dot, and opens it. A page that cannot
+// be shown, whatever the reason (the shortcut cannot be written, no program opens it, the
+// program fails), is said in a message that names it and the reason.
 void W_Help(const ShellContext& context, const QString& sJob);
 
 // Writes the viewer shortcut "Wrk/htm_view" in the user-data folder targeting sUrl and
 // opens it. The "Wrk" folder is not created; every failure is dropped silently.
 void W_HtmView(const ShellContext& context, const QString& sUrl);
 
-// Writes a shortcut to the program into the Send To folder and confirms it in a message.
-// Every failure is dropped silently, and then nothing is confirmed.
+// Writes a shortcut to the program into the Send To folder, adds "Velmar で印刷" to the
+// file managers' own menus where the system has them, and confirms it in a message that
+// also names each menu that could not be written. A shortcut that cannot be written is
+// dropped silently, and then nothing is confirmed.
 void W_SendTo(const ShellContext& context, const std::function<QString()>& sendToFolder);
 
 // With bOpn non-zero opens sFld with the desktop's default action; otherwise shows sFld in

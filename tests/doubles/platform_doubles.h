@@ -53,13 +53,15 @@ class FakeSettingsStore final : public platform::SettingsStore {
 };
 
 // Writes nothing and opens nothing; writes down each request as "what(arguments)". A
-// shortcut path listed in failingShortcuts cannot be saved.
+// shortcut path listed in failingShortcuts cannot be saved; a target in openFailures is
+// not shown, for the reason given; the file managers' actions report unwrittenActions.
 class RecordingDesktopShell final : public platform::DesktopShell {
   public:
     QStringList calls;
     QStringList failingShortcuts;
     platform::ProgramShortcut program;  // the last program shortcut saved
-    QStringList unopenable;             // targets no program opens
+    std::map<QString, QString> openFailures;
+    QStringList unwrittenActions;
 
     void saveLinkShortcut(const QString& shortcutPath, const QString& target) override {
         refuseFailing(shortcutPath);
@@ -72,13 +74,18 @@ class RecordingDesktopShell final : public platform::DesktopShell {
                      .arg(shortcutPath, shortcut.executablePath);
         program = shortcut;
     }
-    [[nodiscard]] bool canOpen(const QString& target) const override {
-        return !unopenable.contains(target);
+    QStringList saveFileManagerActions(const platform::ProgramShortcut& shortcut,
+                                       const QString& actionName) override {
+        calls << QStringLiteral("saveFileManagerActions(%1,%2)")
+                     .arg(shortcut.executablePath, actionName);
+        return unwrittenActions;
     }
-    void openShortcut(const QString& shortcutPath, const QString& target,
-                      std::int32_t ownerWindow) override {
+    QString openShortcut(const QString& shortcutPath, const QString& target,
+                         std::int32_t ownerWindow) override {
         calls
             << QStringLiteral("openShortcut(%1,%2,%3)").arg(shortcutPath, target).arg(ownerWindow);
+        const auto failure = openFailures.find(target);
+        return failure == openFailures.end() ? QString() : failure->second;
     }
     void open(const QString& target, std::int32_t ownerWindow) override {
         calls << QStringLiteral("open(%1,%2)").arg(target).arg(ownerWindow);

@@ -13,7 +13,11 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QThread>
+#include <QUrl>
+#include <QXmlStreamReader>
 
+#include <gio/gdesktopappinfo.h>
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -140,6 +144,23 @@ std::optional<std::vector<ExecArgument>> parseExec(const QString& exec) {
     return arguments;
 }
 
+// Sets an environment variable until the object goes away.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const QString& value) : name_(name), saved_(qgetenv(name)) {
+        qputenv(name, value.toUtf8());
+    }
+    ~ScopedVariable() { qputenv(name_, saved_); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+    ScopedVariable(ScopedVariable&&) = delete;
+    ScopedVariable& operator=(ScopedVariable&&) = delete;
+
+  private:
+    const char* name_;
+    QByteArray saved_;
+};
+
 class DesktopShellFiles : public testing::Test {
   protected:
     [[nodiscard]] QString path(const QString& name) const { return home.filePath(name); }
@@ -205,34 +226,245 @@ TEST_F(DesktopShellFiles, LinkIntoMissingFolderFailsAndCreatesNothing) {
     EXPECT_FALSE(QFileInfo::exists(path("Wrk")));
 }
 
-TEST_F(DesktopShellFiles, ProgramEntryCreatesTheApplicationsFolder) {
-    const QString icon = path("share/velmar/velmar.png");
-    desktop().saveProgramShortcut(entry(),
-                                  ProgramShortcut{"/opt/velmar/bin/velmar",
-                                                  "Velmar",
-                                                  QStringLiteral("画像編集ツール　プリント"),
-                                                  icon,
-                                                  {}});
-    const QMap<QString, QString> expected{{"Type", "Application"},
-                                          {"Name", "Velmar"},
-                                          {"Comment", QStringLiteral("画像編集ツール　プリント")},
-                                          {"Exec", "\"/opt/velmar/bin/velmar\" %f"},
-                                          {"Icon", icon},
-                                          {"Terminal", "false"}};
-    EXPECT_EQ(entryOf(entry()), expected);
-}
-
-TEST_F(DesktopShellFiles, ProgramEntryWithoutIconHasNoIconKey) {
-    saveProgram(QStringLiteral("/opt/velmar/bin/velmar"));
-    const QMap<QString, QString> values = entryOf(entry());
-    EXPECT_FALSE(values.contains(QStringLiteral("Icon")));
-    EXPECT_EQ(values.value(QStringLiteral("Name")), QStringLiteral("Velmar"));
-}
-
 TEST_F(DesktopShellFiles, ProgramEntryBlockedByAFileFails) {
     test::writeFile(applications(), "not a folder");
     EXPECT_THROW(saveProgram(QStringLiteral("/opt/velmar/bin/velmar")), Error);
 }
+
+// The user's entry hides the package's (same id), so it carries the package entry's keys:
+// names, comments and categories from the one template both are made from; the program's
+// path stays unquoted where nothing needs quoting, so GIO names an executable that exists.
+TEST_F(DesktopShellFiles, ProgramEntryCarriesThePackageEntryAndValidates) {
+    const ScopedVariable systemData("XDG_DATA_DIRS", path("no-system-data"));
+    const QString program = path("bin/velmar");
+    test::writeFile(program, "#!/bin/sh\n");
+    ASSERT_TRUE(QFile(program).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+    const QString iconFile = path("share/velmar/velmar.png");
+    desktop().saveProgramShortcut(entry(),
+                                  ProgramShortcut{program, "Other", "other", iconFile, {}});
+
+    QMap<QString, QString> expected = entryOf(VELMAR_SOURCE_DIR "/resources/velmar.desktop.in");
+    expected["Exec"] = program + " %f";
+    expected["Icon"] = iconFile;
+    EXPECT_EQ(entryOf(entry()), expected);
+
+    QProcess validate;
+    validate.start(QStringLiteral("desktop-file-validate"), {entry()});
+    ASSERT_TRUE(validate.waitForFinished(20000)) << "desktop-file-validate did not run";
+    EXPECT_EQ(validate.exitCode(), 0) << validate.readAllStandardOutput().toStdString();
+    EXPECT_TRUE(validate.readAllStandardOutput().isEmpty());
+
+    GDesktopAppInfo* info = g_desktop_app_info_new_from_filename(entry().toUtf8().constData());
+    ASSERT_NE(info, nullptr);
+    const QString executable = QString::fromUtf8(g_app_info_get_executable(G_APP_INFO(info)));
+    g_object_unref(info);
+    EXPECT_EQ(executable, program);
+    EXPECT_TRUE(QFileInfo(executable).isExecutable());
+
+    // An icon the theme has is named as the package names it.
+    test::writeFile(home.dataHome() + "/icons/hicolor/scalable/apps/velmar.svg", "<svg/>");
+    desktop().saveProgramShortcut(entry(),
+                                  ProgramShortcut{program, "Other", "other", iconFile, {}});
+    EXPECT_EQ(entryOf(entry()).value("Icon"), "velmar");
+}
+
+// A value of a file manager's key file, read by GLib as the file managers read it; "!"
+// when the file is not a valid key file.
+QString keyValue(const QString& path, const char* group, const char* key) {
+    GKeyFile* file = g_key_file_new();
+    QString value = QStringLiteral("!");
+    if (g_key_file_load_from_file(file, path.toUtf8().constData(), G_KEY_FILE_NONE, nullptr)) {
+        gchar* text = g_key_file_get_string(file, group, key, nullptr);
+        value = QString::fromUtf8(text);
+        g_free(text);
+    }
+    g_key_file_free(file);
+    return value;
+}
+
+// A command line as Nemo and Thunar run it: their code for the file replaced by the file's
+// quoted path, "%%" by "%", then split as GLib splits a shell command line.
+QStringList commandFor(QString command, const char* code, const QString& file) {
+    gchar* quoted = g_shell_quote(file.toUtf8().constData());
+    command.replace(QLatin1String(code), QString::fromUtf8(quoted)).replace("%%", "%");
+    g_free(quoted);
+    gchar** argv = nullptr;
+    QStringList arguments;
+    if (g_shell_parse_argv(command.toUtf8().constData(), nullptr, &argv, nullptr) == TRUE) {
+        for (gchar** argument = argv; *argument != nullptr; ++argument) {
+            arguments << QString::fromUtf8(*argument);
+        }
+    }
+    g_strfreev(argv);
+    return arguments;
+}
+
+// The program is a recording script whose path needs quoting in every format; the photo's
+// name too.
+class FileManagerActions : public DesktopShellFiles {
+  protected:
+    void SetUp() override {
+        test::writeFile(program_, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> \"$VELMAR_OUT\"\n");
+        ASSERT_TRUE(
+            QFile(program_).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    QStringList save() {
+        return desktop().saveFileManagerActions(
+            ProgramShortcut{program_, "Velmar", QString(), QString(), kTypes},
+            QStringLiteral("Velmar で印刷"));
+    }
+    [[nodiscard]] QString thunarList() const { return home.configHome() + "/Thunar/uca.xml"; }
+    [[nodiscard]] static QByteArray contents(const QString& file) {
+        QFile opened(file);
+        return opened.open(QIODevice::ReadOnly) ? opened.readAll() : QByteArray();
+    }
+
+    const QString program_ = path("my tools/it's $HOME 100%/velmar");
+    const QString photo_ = path("photos/a 'b' $c.jpg");
+    const QStringList kTypes{"image/jpeg", "image/png"};
+    const ScopedVariable systemConfig_{"XDG_CONFIG_DIRS", path("system-config")};
+};
+
+TEST_F(FileManagerActions, DolphinAndNemoReadTheirActions) {
+    ASSERT_EQ(save(), QStringList());
+    const QString menu = home.dataHome() + "/kio/servicemenus/velmar.desktop";
+    const auto dolphin = [&menu](const char* group, const char* key) {
+        return keyValue(menu, group, key);
+    };
+    EXPECT_TRUE(QFileInfo(menu).isExecutable());
+    EXPECT_EQ(dolphin("Desktop Entry", "Type"), "Service");
+    EXPECT_EQ(dolphin("Desktop Entry", "X-KDE-ServiceTypes"), "KonqPopupMenu/Plugin");
+    EXPECT_EQ(dolphin("Desktop Entry", "MimeType"), "image/jpeg;image/png;");
+    EXPECT_EQ(dolphin("Desktop Entry", "Actions"), "print;");
+    EXPECT_EQ(dolphin("Desktop Action print", "Name"), QStringLiteral("Velmar で印刷"));
+    const auto exec = parseExec(dolphin("Desktop Action print", "Exec"));
+    ASSERT_TRUE(exec.has_value());
+    ASSERT_EQ(exec->size(), 2U);
+    EXPECT_EQ(exec->at(0).text, program_);
+    EXPECT_TRUE(exec->at(1).fileField);
+
+    const auto nemo = [this](const char* key) {
+        return keyValue(home.dataHome() + "/nemo/actions/velmar.nemo_action", "Nemo Action", key);
+    };
+    EXPECT_EQ(nemo("Name"), QStringLiteral("Velmar で印刷"));
+    EXPECT_EQ(nemo("Selection"), "s");
+    EXPECT_EQ(nemo("Mimetypes"), "image/jpeg;image/png;");
+    EXPECT_EQ(commandFor(nemo("Exec"), "%F", photo_), (QStringList{program_, photo_}));
+}
+
+TEST_F(FileManagerActions, NautilusScriptPrintsEachSelectedFile) {
+    ASSERT_EQ(save(), QStringList());
+    const QString script = home.dataHome() + QStringLiteral("/nautilus/scripts/Velmar で印刷");
+    ASSERT_TRUE(QFileInfo(script).isExecutable());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("NAUTILUS_SCRIPT_SELECTED_FILE_PATHS", photo_ + "\n/b\\n c.png\n");
+    environment.insert("VELMAR_OUT", path("printed"));
+    QProcess run;
+    run.setProcessEnvironment(environment);
+    run.start(script, {});
+    ASSERT_TRUE(run.waitForFinished(20000));
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    EXPECT_EQ(QString::fromUtf8(contents(path("printed"))), photo_ + "\n/b\\n c.png\n");
+}
+
+// Thunar's list: the user's own actions are kept as they are written, a user without a
+// list starts from the system's list, and a second run leaves one action of Velmar's.
+struct ThunarCase {
+    const char* name;
+    const char* userList;    // nullptr: none
+    const char* systemList;  // nullptr: none
+    const char* kept;        // text the written list must still hold
+};
+
+class ThunarList : public FileManagerActions, public testing::WithParamInterface<ThunarCase> {};
+
+TEST_P(ThunarList, KeepsWhatItHeldAndHoldsVelmarOnce) {
+    if (GetParam().userList != nullptr) {
+        test::writeFile(thunarList(), GetParam().userList);
+    }
+    if (GetParam().systemList != nullptr) {
+        test::writeFile(path("system-config/Thunar/uca.xml"), GetParam().systemList);
+    }
+    ASSERT_EQ(save(), QStringList());
+    ASSERT_EQ(save(), QStringList());
+    const QString written = QString::fromUtf8(contents(thunarList()));
+    EXPECT_TRUE(written.contains(QString::fromUtf8(GetParam().kept))) << written.toStdString();
+    QXmlStreamReader xml(written);
+    QStringList ids;
+    QString command;
+    while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isStartElement() && xml.name() == QLatin1String("unique-id")) {
+            ids << xml.readElementText();
+        } else if (xml.isStartElement() && xml.name() == QLatin1String("command") &&
+                   ids.endsWith("velmar-print")) {
+            command = xml.readElementText();
+        }
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_EQ(ids.count("velmar-print"), 1) << written.toStdString();
+    EXPECT_EQ(commandFor(command, "%f", photo_), (QStringList{program_, photo_}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, ThunarList,
+    testing::Values(
+        ThunarCase{"UsersOwn",
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- mine -->\n<actions>\n"
+                   "<action><name>Mine 😀 &amp; more</name><unique-id>1-1</unique-id>"
+                   "<command>true %f</command></action></actions>",
+                   nullptr,
+                   "<!-- mine -->\n<actions>\n<action><name>Mine 😀 &amp; more</name>"
+                   "<unique-id>1-1</unique-id><command>true %f</command></action>\n"},
+        ThunarCase{"EmptyList", "<actions/>", nullptr, "<actions>\n<action>"},
+        ThunarCase{"SystemDefault", nullptr,
+                   "<actions><action><unique-id>2-2</unique-id></action></actions>",
+                   "<actions><action><unique-id>2-2</unique-id></action>\n"},
+        ThunarCase{"None", nullptr, nullptr, "<?xml"}),
+    [](const testing::TestParamInfo<ThunarCase>& info) { return info.param.name; });
+
+TEST_F(FileManagerActions, ThunarListItCannotReadIsLeftAsItIsAndSaid) {
+    test::writeFile(thunarList(), "<actions><action></actions>");
+    const QStringList unwritten = save();
+    ASSERT_EQ(unwritten.size(), 1);
+    EXPECT_TRUE(unwritten[0].startsWith("Thunar")) << unwritten[0].toStdString();
+    EXPECT_EQ(contents(thunarList()), "<actions><action></actions>");
+    EXPECT_TRUE(QFileInfo::exists(home.dataHome() + "/nemo/actions/velmar.nemo_action"));
+}
+
+// Help goes through xdg-open, whose exit status says whether the page could be shown; a
+// stand-in on PATH records the address and ends as told.
+struct Opening {
+    const char* name;
+    int status;
+    const char* failure;
+};
+
+class OpenThroughDesktop : public DesktopShellFiles, public testing::WithParamInterface<Opening> {};
+
+TEST_P(OpenThroughDesktop, SaysWhyThePageWasNotShown) {
+    test::writeFile(path("bin/xdg-open"),
+                    "#!/bin/sh\nprintf '%s' \"$1\" > \"$VELMAR_OUT\"\n"
+                    "exit $VELMAR_STATUS\n");
+    ASSERT_TRUE(QFile(path("bin/xdg-open"))
+                    .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const ScopedVariable searchPath("PATH", path("bin") + ':' + qEnvironmentVariable("PATH"));
+    const ScopedVariable out("VELMAR_OUT", path("opened"));
+    const ScopedVariable status("VELMAR_STATUS", QString::number(GetParam().status));
+    const QString page = path("help/velmar.htm");
+    EXPECT_EQ(desktop().openShortcut(path("velmar_help.desktop"), page, 0),
+              QString::fromUtf8(GetParam().failure));
+    QFile opened(path("opened"));
+    ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(opened.readAll()), QUrl::fromLocalFile(page).toString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, OpenThroughDesktop,
+    testing::Values(Opening{"Shown", 0, ""}, Opening{"NoProgram", 3, "開くﾌﾟﾛｸﾞﾗﾑがありません"},
+                    Opening{"ProgramFailed", 4, "開くﾌﾟﾛｸﾞﾗﾑが失敗しました"},
+                    Opening{"OtherStatus", 9, "xdg-open が終了ｺｰﾄﾞ 9 で終わりました"}),
+    [](const testing::TestParamInfo<Opening>& info) { return info.param.name; });
 
 struct Executable {
     const char* name;
@@ -268,23 +500,6 @@ INSTANTIATE_TEST_SUITE_P(
                     Executable{"Japanese", QStringLiteral("/opt/ツール 画像/ベルマー")},
                     Executable{"Everything", "/opt/a \"b\" 'c' $d `e` %f \\g/velmar"}),
     [](const testing::TestParamInfo<Executable>& info) { return info.param.name; });
-
-// Sets an environment variable until the object goes away.
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const QString& value) : name_(name), saved_(qgetenv(name)) {
-        qputenv(name, value.toUtf8());
-    }
-    ~ScopedVariable() { qputenv(name_, saved_); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-    ScopedVariable(ScopedVariable&&) = delete;
-    ScopedVariable& operator=(ScopedVariable&&) = delete;
-
-  private:
-    const char* name_;
-    QByteArray saved_;
-};
 
 // GLib reads the entry written here: it launches the program and offers it for the types.
 class GioReadsTheEntry : public DesktopShellFiles {

@@ -94,21 +94,21 @@ TEST_F(Shell, HelpReusesOneShortcutFile) {
                                  savedAndOpened(helpShortcut(), base + "other.htm"));
 }
 
-TEST_F(Shell, HelpPageThatNoProgramOpensIsNamedInAMessage) {
+// Whatever keeps the page from being shown is said, with the page and the reason.
+TEST_F(Shell, HelpThatCannotBeShownIsSaidWithPageAndReason) {
     const QString page = path("bin/help/velmar.htm");
-    desktop.unopenable << fileAddress(page);
+    desktop.openFailures[fileAddress(page)] = QStringLiteral("開くﾌﾟﾛｸﾞﾗﾑが失敗しました");
     W_Help(context(), "velmar.htm");
-    EXPECT_EQ(desktop.calls,
-              QStringList{"saveLinkShortcut(" + helpShortcut() + ',' + fileAddress(page) + ')'});
-    ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].contains(page)) << messages.shown[0].toStdString();
-}
-
-TEST_F(Shell, HelpShortcutThatCannotBeSavedIsNotOpened) {
+    EXPECT_EQ(desktop.calls, savedAndOpened(helpShortcut(), fileAddress(page)));
+    desktop.calls.clear();
     desktop.failingShortcuts << helpShortcut();
     EXPECT_NO_THROW(W_Help(context(), "velmar.htm"));
     EXPECT_TRUE(desktop.calls.isEmpty());
-    EXPECT_TRUE(messages.shown.isEmpty());
+    EXPECT_EQ(messages.shown,
+              (QStringList{QStringLiteral("ﾍﾙﾌﾟを表示できません\r") + page +
+                               QStringLiteral("\r開くﾌﾟﾛｸﾞﾗﾑが失敗しました"),
+                           QStringLiteral("ﾍﾙﾌﾟを表示できません\r") + page +
+                               QStringLiteral("\rcannot write ") + helpShortcut()}));
 }
 
 struct Layout {
@@ -177,8 +177,10 @@ TEST_F(Shell, ViewerWithoutWorkFolderWritesNothing) {
 
 TEST_F(Shell, SendToWritesTheProgramShortcutAndConfirmsIt) {
     W_SendTo(context(), [this] { return sendTo(); });
-    EXPECT_EQ(desktop.calls,
-              QStringList{"saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')'});
+    EXPECT_EQ(
+        desktop.calls,
+        (QStringList{"saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')',
+                     "saveFileManagerActions(" + program() + QStringLiteral(",Velmar で印刷)")}));
     EXPECT_EQ(messages.shown, QStringList{program() + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + sendTo() +
                                           QStringLiteral(" に作成しました")});
     EXPECT_EQ(desktop.program.name, "Velmar");
@@ -215,6 +217,14 @@ INSTANTIATE_TEST_SUITE_P(
                          {"bin/velmar.png", "share/velmar/help/x"},
                          test::bySystem<const char*>(nullptr, "bin/velmar.png")}),
     [](const testing::TestParamInfo<Icon>& info) { return info.param.name; });
+
+TEST_F(Shell, SendToNamesTheFileManagerMenusNotWritten) {
+    desktop.unwrittenActions = QStringList{"Thunar: x", "Nemo: y"};
+    W_SendTo(context(), [this] { return sendTo(); });
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_TRUE(messages.shown[0].endsWith(QStringLiteral(" に作成しました\rThunar: x\rNemo: y")))
+        << messages.shown[0].toStdString();
+}
 
 TEST_F(Shell, SendToThatFailsConfirmsNothing) {
     desktop.failingShortcuts << sendToShortcut();
@@ -294,7 +304,7 @@ class IniShell : public Shell {
 TEST_F(IniShell, HelpAndSendToUseTheProgramState) {
     ini().W_Help("velmar.htm");
     ini().W_SendTo();
-    ASSERT_EQ(desktop.calls.size(), 3);
+    ASSERT_EQ(desktop.calls.size(), 4);
     EXPECT_EQ(desktop.calls[0], "saveLinkShortcut(" + helpShortcut() + ',' +
                                     fileAddress(path("bin/help/velmar.htm")) + ')');
     EXPECT_EQ(desktop.calls[2], "saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')');
