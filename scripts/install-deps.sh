@@ -23,6 +23,9 @@ packages=(
   libgtest-dev libgmock-dev poppler-utils libglib2.0-bin desktop-file-utils xdg-utils dbus-daemon
   # check every PDF a test writes with a reader of its own
   qpdf
+  # test backups and PDFs on FAT32 and exFAT disks of the tests' own, mounted through FUSE
+  # (the kernel need not know either file system): the FUSE drivers and the mkfs tools
+  fuse fusefat exfat-fuse dosfstools exfatprogs
   # test printing through a private CUPS daemon to PDF printers, and ask it about jobs
   cups-daemon cups-client cups-ipp-utils cups-filters-core-drivers printer-driver-cups-pdf
   ghostscript

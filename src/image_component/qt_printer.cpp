@@ -9,11 +9,8 @@
 #include <QFileInfo>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QRandomGenerator>
 
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 namespace velmar::image_component {
@@ -39,18 +36,12 @@ QString fileNameFor(const QString& documentName) {
     return name;
 }
 
-std::filesystem::path fileSystemPath(const QString& path) {
-    return {path.toStdU16String()};
-}
-
-// A finished PDF under a hidden temporary name beside the PDF names, removed again unless
-// it was moved to a free name.
+// A finished PDF under a temporary name of the program's own beside the PDF names, removed
+// again unless it was published under a free name.
 class PartFile {
   public:
-    PartFile(const QDir& dir, const QString& base)
-        : path_(dir.filePath(QStringLiteral(".%1.%2.part")
-                                 .arg(base)
-                                 .arg(QRandomGenerator::global()->generate64(), 0, 16))) {}
+    PartFile(const platform::FileSystem& files, const QString& folder)
+        : files_(files), path_(platform::newTemporaryPath(folder)) {}
     ~PartFile() {
         if (!published_) {
             QFile::remove(path_);
@@ -61,8 +52,8 @@ class PartFile {
     PartFile(PartFile&&) = delete;
     PartFile& operator=(PartFile&&) = delete;
 
-    // Writes the whole document: every write checked, synced, then given the hidden name.
-    // A full disk is said as such.
+    // Writes the whole document: every write checked, synced, then given the temporary
+    // name. A full disk is said as such.
     void write(const std::function<void(QIODevice&)>& writeDocument) const {
         platform::StagedFile file(path_);
         writeDocument(file.device());
@@ -70,41 +61,14 @@ class PartFile {
         file.replaceTarget();
     }
 
-    // Gives the file the name target unless a file holds it; false when one does. A hard
-    // link never replaces a file; where the file system has none, the name is claimed
-    // empty first and the file then moved over the claim.
+    // Moves the file to target unless a file has that name; false when one has.
     bool publishAs(const QString& target) {
-        std::error_code error;
-        std::filesystem::create_hard_link(fileSystemPath(path_), fileSystemPath(target), error);
-        if (error == std::errc::file_exists) {
-            return false;
-        }
-        if (error) {
-            QFile claim(target);
-            if (!claim.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                if (claim.exists()) {
-                    return false;
-                }
-                raiseUnpublished(target, claim.errorString());
-            }
-            claim.close();
-            std::filesystem::rename(fileSystemPath(path_), fileSystemPath(target), error);
-            if (error) {
-                claim.remove();
-                raiseUnpublished(target, QString::fromStdString(error.message()));
-            }
-            published_ = true;
-            return true;
-        }
-        return true;  // the temporary name is removed when this object goes
+        published_ = files_.publishNew(path_, target);
+        return published_;
     }
 
   private:
-    [[noreturn]] static void raiseUnpublished(const QString& target, const QString& reason) {
-        throw Error(QStringLiteral("PDF ﾌｧｲﾙ %1 を作成できません (%2)")
-                        .arg(QDir::toNativeSeparators(target), reason));
-    }
-
+    const platform::FileSystem& files_;
     QString path_;
     bool published_ = false;
 };
@@ -135,8 +99,9 @@ QString publishNewPdf(const QString& folder, const QString& documentName,
                         .arg(QDir::toNativeSeparators(folder)));
     }
     const QString base = fileNameFor(documentName);
-    platform::FileSystem().removeAbandonedTemporaries(folder);
-    PartFile part(dir, base);
+    const platform::FileSystem files;
+    files.removeAbandonedTemporaries(folder);
+    PartFile part(files, folder);
     part.write(write);
     beforePublishing();
     for (int number = 1; number <= kMostPdfNames; ++number) {

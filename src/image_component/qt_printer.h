@@ -44,8 +44,9 @@ struct TenthsRect {
 
 // Writes a new PDF into folder through `write` and gives it the first free name
 // "<name>.pdf", "<name> (2).pdf", "<name> (3).pdf", … once it is complete: the file is
-// written under a hidden temporary name and then linked to a name that no file holds, so
-// no PDF name ever shows a partial file and no file is replaced. beforePublishing runs
+// written under a temporary name of the program's own and then published under a name
+// that no file holds (platform::FileSystem::publishNew), so no PDF name ever shows a
+// partial file and no file is replaced. beforePublishing runs
 // between the writing and the naming; what it throws leaves no PDF. Returns the path.
 [[nodiscard]] QString publishNewPdf(
     const QString& folder, const QString& documentName,

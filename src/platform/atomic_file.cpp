@@ -8,6 +8,9 @@
 #include <QIODevice>
 #include <QRandomGenerator>
 
+#include <algorithm>
+#include <string>
+
 namespace velmar::platform {
 
 namespace {
@@ -30,15 +33,56 @@ QString resolvedTarget(const QString& path) {
     return resolved;
 }
 
+constexpr auto kTemporaryPrefix = ".velmar-";
+constexpr auto kTemporarySuffix = ".tmp";
+constexpr int kTemporaryDigits = 16;
+
 // A hidden name in the target's folder, different on every call.
 QString temporaryNameFor(const QString& target) {
-    const QFileInfo info(target);
-    const quint32 random = QRandomGenerator::global()->generate();
-    return info.dir().filePath(QLatin1Char('.') + info.fileName() + QLatin1Char('.') +
-                               QString::number(random, 16) + QLatin1String(".tmp"));
+    return newTemporaryPath(QFileInfo(target).path());
+}
+
+bool isLowerHex(QChar character) {
+    return (character >= QLatin1Char('0') && character <= QLatin1Char('9')) ||
+           (character >= QLatin1Char('a') && character <= QLatin1Char('f'));
 }
 
 }  // namespace
+
+QString newTemporaryName() {
+    const quint64 random = QRandomGenerator::global()->generate64();
+    return QLatin1String(kTemporaryPrefix) +
+           QStringLiteral("%1").arg(random, kTemporaryDigits, 16, QLatin1Char('0')) +
+           QLatin1String(kTemporarySuffix);
+}
+
+QString newTemporaryPath(const QString& folder) {
+    return QDir(folder).filePath(newTemporaryName());
+}
+
+bool isTemporaryName(const QString& fileName) {
+    const qsizetype prefix = qsizetype(std::char_traits<char>::length(kTemporaryPrefix));
+    const qsizetype suffix = qsizetype(std::char_traits<char>::length(kTemporarySuffix));
+    if (fileName.size() != prefix + kTemporaryDigits + suffix ||
+        !fileName.startsWith(QLatin1String(kTemporaryPrefix)) ||
+        !fileName.endsWith(QLatin1String(kTemporarySuffix))) {
+        return false;
+    }
+    const QStringView digits = QStringView(fileName).mid(prefix, kTemporaryDigits);
+    return std::all_of(digits.begin(), digits.end(), isLowerHex);
+}
+
+FileCallResult FileCalls::moveNew(const QString& from, const QString& to) {
+    return nativeFileCalls().moveNew(from, to);
+}
+
+FileCallResult FileCalls::holdClaim(const QString& path, Handle& handle) {
+    return nativeFileCalls().holdClaim(path, handle);
+}
+
+FileCallResult FileCalls::dropClaim(const QString& path, Handle handle) {
+    return nativeFileCalls().dropClaim(path, handle);
+}
 
 // Passes an encoder's bytes to the file and keeps the first failure for the owner.
 class StagedFile::Device final : public QIODevice {

@@ -18,7 +18,9 @@ namespace velmar::platform {
 // The reason given for a full disk.
 inline constexpr auto kDiskFullReason = "ﾃﾞｨｽｸに空きがありません";
 
-enum class FileFailureKind { kNameTaken, kDiskFull, kOther };
+// kUnsupported: the file system cannot do what the call asks (no hard links, or no rename
+// that refuses an existing name).
+enum class FileFailureKind { kNameTaken, kDiskFull, kUnsupported, kOther };
 
 // Why a system call on a file failed: its kind and the system's reason, in Japanese.
 struct FileFailure {
@@ -62,6 +64,14 @@ class FileCalls {
     virtual FileCallResult adopt(Handle handle, const TargetFacts& facts) = 0;
     // Gives an existing file a further name; fails with NameTaken when that name exists.
     virtual FileCallResult linkNew(const QString& existing, const QString& newName) = 0;
+    // Moves a file to a new name in one step; fails with NameTaken when that name exists.
+    // The running system's call unless a double says otherwise.
+    virtual FileCallResult moveNew(const QString& from, const QString& to);
+    // Waits until this process alone holds the claim file at path, creating it when it is
+    // missing; a claim file that a killed process left is taken over, never waited for.
+    virtual FileCallResult holdClaim(const QString& path, Handle& handle);
+    // Removes the claim file and lets it go.
+    virtual FileCallResult dropClaim(const QString& path, Handle handle);
     virtual FileCallResult remove(const QString& path) = 0;
     // Creates one folder; its parent must exist.
     virtual FileCallResult createFolder(const QString& path) = 0;
@@ -69,6 +79,13 @@ class FileCalls {
 
 // The running system's calls.
 [[nodiscard]] FileCalls& nativeFileCalls();
+
+// A new name in folder for a file the program writes before it is put in place:
+// ".velmar-<random>.tmp", different on every call. Only names of this form are ever
+// removed as left over by a run that was killed.
+[[nodiscard]] QString newTemporaryName();
+[[nodiscard]] QString newTemporaryPath(const QString& folder);
+[[nodiscard]] bool isTemporaryName(const QString& fileName);
 
 // A file being written under a hidden temporary name beside its target. Only a regular
 // file is ever replaced (or a missing one created); a link is followed to the file it

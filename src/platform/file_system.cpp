@@ -14,6 +14,31 @@
 
 namespace velmar::platform {
 
+namespace {
+
+constexpr auto kClaimFile = ".velmar-naming.lock";
+
+// Where the file system can neither refuse an existing name nor link: the name is tested
+// and the file moved while this process holds the folder's claim file, so no other copy of
+// the program tests or takes a name at the same time. The claim of a killed run is taken
+// over, and the name shows nothing until the move has put the whole file there.
+FileCallResult moveUnderClaim(FileCalls& calls, const QString& finished, const QString& newName) {
+    const QString claim = QFileInfo(newName).dir().filePath(QLatin1String(kClaimFile));
+    FileCalls::Handle handle = -1;
+    if (FileCallResult failure = calls.holdClaim(claim, handle)) {
+        return failure;
+    }
+    const QFileInfo target(newName);
+    const FileCallResult moved =
+        target.exists() || target.isSymLink()
+            ? FileCallResult(FileFailure{FileFailureKind::kNameTaken, QString()})
+            : calls.replace(finished, newName);
+    static_cast<void>(calls.dropClaim(claim, handle));  // a claim left is taken over later
+    return moved;
+}
+
+}  // namespace
+
 // Anything but a folder counts, so that a named pipe or a device in a file's place is
 // met by the reading that refuses it rather than taken for a missing file.
 bool FileSystem::fileExists(const QString& path) const {
@@ -69,8 +94,18 @@ void FileSystem::deleteFile(const QString& path) const {
     }
 }
 
-bool FileSystem::addName(const QString& existing, const QString& newName) const {
-    const FileCallResult failure = calls_->linkNew(existing, newName);
+bool FileSystem::publishNew(const QString& finished, const QString& newName) const {
+    FileCallResult failure = calls_->moveNew(finished, newName);
+    if (failure && failure->kind == FileFailureKind::kUnsupported) {
+        failure = calls_->linkNew(finished, newName);
+        if (!failure) {
+            static_cast<void>(calls_->remove(finished));  // else a later run removes it
+            return true;
+        }
+        if (failure->kind == FileFailureKind::kUnsupported) {
+            failure = moveUnderClaim(*calls_, finished, newName);
+        }
+    }
     if (failure && failure->kind != FileFailureKind::kNameTaken) {
         raiseFileError(QStringLiteral("を作成できません"), newName, failure->reason);
     }
@@ -87,10 +122,7 @@ void FileSystem::removeAbandonedTemporaries(const QString& folder, const QString
     constexpr qint64 kAbandonedAfterSeconds = qint64{30} * 60;
     const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
     for (const QString& name : names) {
-        const bool temporary =
-            name.startsWith(QLatin1Char('.')) &&
-            (name.endsWith(QLatin1String(".tmp")) || name.endsWith(QLatin1String(".part")));
-        if (!temporary) {
+        if (!isTemporaryName(name)) {
             continue;
         }
         const QString path = QDir(folder).filePath(name);

@@ -74,12 +74,18 @@ class FileSystem {
     void createEmptyTextFile(const QString& path) const;
     // Removes a file; a file that is not there is no failure.
     void deleteFile(const QString& path) const;
-    // Gives a finished file a further name: false when that name is taken (also by another
-    // process at the same moment). Other failures raise Error.
-    [[nodiscard]] bool addName(const QString& existing, const QString& newName) const;
-    // Removes the hidden temporary files (".<name>.tmp", ".<name>.part") that runs killed
+    // Moves a finished file of the program's own (a temporary name) to newName unless a file
+    // has that name: false when one has, also when another process takes the name at the
+    // same moment. No file is ever replaced, and newName never shows a file that is not
+    // whole, also when the run is killed. Ways tried, as the file system allows: a move that
+    // refuses an existing name, then a hard link, then a move made while holding the
+    // folder's claim file (".velmar-naming.lock"), which every copy of the program takes
+    // for this step. Other failures raise Error with the system's reason.
+    [[nodiscard]] bool publishNew(const QString& finished, const QString& newName) const;
+    // Removes the program's own temporary files (see isTemporaryName) that runs killed
     // while writing left in a folder. Files younger than half an hour may still be being
-    // written by another running copy and stay. Best effort: never raises.
+    // written by another running copy and stay; other programs' files are never touched.
+    // Best effort: never raises.
     void removeAbandonedTemporaries(const QString& folder) const;
     // The same among the names of the folder's files listed already: only the temporary
     // files among them are looked at.

@@ -6,11 +6,15 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <initializer_list>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace velmar::platform {
@@ -18,6 +22,8 @@ namespace velmar::platform {
 namespace {
 
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new file
+constexpr auto kNoHardLinks = "このﾌｧｲﾙｼｽﾃﾑはﾊｰﾄﾞﾘﾝｸに対応していません";
+constexpr auto kNoExclusiveMove = "このﾌｧｲﾙｼｽﾃﾑは既存の名前を拒む名前変更に対応していません";
 
 QString reasonFor(int number) {
     switch (number) {
@@ -63,6 +69,36 @@ FileCallResult failureOf(int number) {
 
 FileCallResult resultOf(int status) {
     return status == 0 ? FileCallResult() : failureOf(errno);
+}
+
+// For calls that some file systems do not offer: those numbers mean that this one does not.
+FileCallResult resultOf(int status, std::initializer_list<int> unsupported, const char* reason) {
+    if (status == 0) {
+        return {};
+    }
+    const int number = errno;
+    if (std::find(unsupported.begin(), unsupported.end(), number) != unsupported.end()) {
+        return FileFailure{FileFailureKind::kUnsupported, QString::fromUtf8(reason)};
+    }
+    return failureOf(number);
+}
+
+QByteArray encoded(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+bool sameFile(const struct stat& one, const struct stat& other) {
+    return one.st_dev == other.st_dev && one.st_ino == other.st_ino;
+}
+
+// Locks the open claim file for this process alone; a lock goes with the process, so the
+// claim of a process that was killed is free again at once.
+int lockAll(int descriptor) {
+    int status = -1;
+    do {
+        status = ::flock(descriptor, LOCK_EX);
+    } while (status < 0 && errno == EINTR);
+    return status;
 }
 
 class LinuxFileCalls final : public FileCalls {
@@ -151,9 +187,52 @@ class LinuxFileCalls final : public FileCalls {
         return resultOf(::fchmod(descriptor, mode));
     }
 
+    // FAT and exFAT have no hard links: the kernel's drivers say EPERM, others ENOTSUP.
     FileCallResult linkNew(const QString& existing, const QString& newName) override {
-        return resultOf(::link(QFile::encodeName(existing).constData(),
-                               QFile::encodeName(newName).constData()));
+        return resultOf(::link(encoded(existing).constData(), encoded(newName).constData()),
+                        {EPERM, EOPNOTSUPP, ENOSYS}, kNoHardLinks);
+    }
+
+    // renameat2 with RENAME_NOREPLACE, called directly: the C library may not wrap it. File
+    // systems that cannot refuse an existing name (FUSE ones among them) say EINVAL.
+    FileCallResult moveNew(const QString& from, const QString& to) override {
+        constexpr unsigned kRenameNoReplace = 1;
+        const auto status = ::syscall(SYS_renameat2, AT_FDCWD, encoded(from).constData(), AT_FDCWD,
+                                      encoded(to).constData(), kRenameNoReplace);
+        return resultOf(static_cast<int>(status), {EINVAL, ENOSYS, EOPNOTSUPP}, kNoExclusiveMove);
+    }
+
+    // The claim file is locked, then checked to be still the file at path: a holder removes
+    // it before letting it go, and whoever waited on the removed file tries again.
+    FileCallResult holdClaim(const QString& path, Handle& handle) override {
+        for (;;) {
+            const int descriptor =
+                ::open(encoded(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode);
+            if (descriptor < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return failureOf(errno);
+            }
+            struct stat held {};
+            struct stat named {};
+            if (lockAll(descriptor) != 0 || ::fstat(descriptor, &held) != 0) {
+                const int number = errno;
+                ::close(descriptor);
+                return failureOf(number);
+            }
+            if (::lstat(encoded(path).constData(), &named) == 0 && sameFile(held, named)) {
+                handle = descriptor;
+                return {};
+            }
+            ::close(descriptor);
+        }
+    }
+
+    FileCallResult dropClaim(const QString& path, Handle handle) override {
+        const FileCallResult removed = resultOf(::unlink(encoded(path).constData()));
+        const FileCallResult closed = close(handle);
+        return removed ? removed : closed;
     }
 
     FileCallResult remove(const QString& path) override {

@@ -3,6 +3,7 @@
 // handler (xdg-open); no command shell is involved.
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
+#include "platform/file_system.h"
 #include "platform/linux_desktop_entry.h"
 #include "platform/linux_file_manager_actions.h"
 #include "platform/native_parts.h"
@@ -36,7 +37,9 @@ QUrl urlOf(const QString& target) {
     return QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
 }
 
+// What killed runs left in the folder goes with the write.
 void writeWhole(const QString& path, const QByteArray& bytes) {
+    FileSystem().removeAbandonedTemporaries(QFileInfo(path).path());
     writeWholeFile(path, bytes);
 }
 

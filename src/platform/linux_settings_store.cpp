@@ -1,5 +1,6 @@
 #include "base/error.h"
 #include "platform/atomic_file.h"
+#include "platform/file_system.h"
 #include "platform/ini_text.h"
 #include "platform/linux_xdg_folders.h"
 #include "platform/native_parts.h"
@@ -45,6 +46,7 @@ class LinuxSettingsStore final : public SettingsStore {
         }
         text.setValue(section, key, value);
         QDir().mkpath(QFileInfo(file).path());
+        FileSystem().removeAbandonedTemporaries(QFileInfo(file).path());
         try {
             writeWholeFile(file, text.bytes());
         } catch (const Error& error) {

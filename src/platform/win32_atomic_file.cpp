@@ -83,6 +83,23 @@ FileCallResult resultOf(BOOL succeeded) {
     return succeeded ? FileCallResult() : failureOf(GetLastError());
 }
 
+// For calls that some file systems do not offer (FAT has no hard links): those codes mean
+// that this one does not.
+FileCallResult resultOf(BOOL succeeded, const char* unsupportedReason) {
+    if (succeeded) {
+        return {};
+    }
+    const DWORD code = GetLastError();
+    if (code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED) {
+        return FileFailure{FileFailureKind::kUnsupported, QString::fromUtf8(unsupportedReason)};
+    }
+    return failureOf(code);
+}
+
+// How long a claim file that another process holds is waited for, in steps of kClaimStepMs.
+constexpr int kClaimSteps = 3000;
+constexpr DWORD kClaimStepMs = 10;
+
 class Win32FileCalls final : public FileCalls {
   public:
     FileCallResult createNew(const QString& path, Handle& handle) override {
@@ -155,8 +172,42 @@ class Win32FileCalls final : public FileCalls {
     }
 
     FileCallResult linkNew(const QString& existing, const QString& newName) override {
+        return resultOf(CreateHardLinkW(wide(nativeOf(newName)), wide(nativeOf(existing)), nullptr),
+                        "このﾌｧｲﾙｼｽﾃﾑはﾊｰﾄﾞﾘﾝｸに対応していません");
+    }
+
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists, on every file
+    // system.
+    FileCallResult moveNew(const QString& from, const QString& to) override {
         return resultOf(
-            CreateHardLinkW(wide(nativeOf(newName)), wide(nativeOf(existing)), nullptr));
+            MoveFileExW(wide(nativeOf(from)), wide(nativeOf(to)), MOVEFILE_WRITE_THROUGH),
+            "このﾌｧｲﾙｼｽﾃﾑは既存の名前を拒む名前変更に対応していません");
+    }
+
+    // The claim file is opened for this process alone and goes when its handle is closed,
+    // also by the system when the process is killed. Another holder is waited for.
+    FileCallResult holdClaim(const QString& path, Handle& handle) override {
+        DWORD code = ERROR_SUCCESS;
+        for (int step = 0; step < kClaimSteps; ++step) {
+            const HANDLE file = CreateFileW(
+                wide(nativeOf(path)), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
+                OPEN_ALWAYS, FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (file != INVALID_HANDLE_VALUE) {
+                handle = static_cast<Handle>(reinterpret_cast<std::intptr_t>(file));
+                return {};
+            }
+            code = GetLastError();
+            // A file being deleted by its last holder refuses access for a moment.
+            if (code != ERROR_SHARING_VIOLATION && code != ERROR_ACCESS_DENIED) {
+                break;
+            }
+            Sleep(kClaimStepMs);
+        }
+        return failureOf(code);
+    }
+
+    FileCallResult dropClaim(const QString& /*path*/, Handle handle) override {
+        return close(handle);
     }
 
     FileCallResult remove(const QString& path) override {

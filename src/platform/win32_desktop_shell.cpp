@@ -3,7 +3,9 @@
 // ShellExecuteW with the owner window. No command shell is involved.
 #include "platform/native_parts.h"
 
+#include "platform/atomic_file.h"
 #include "platform/file_error.h"
+#include "platform/file_system.h"
 #include "platform/win32_long_path.h"
 
 #include <QDir>
@@ -110,8 +112,10 @@ class ShellLink {
     void save() {
         ComPtr<IPersistFile> file;
         check(link_->QueryInterface(IID_IPersistFile, file.out()), path_);
-        const QString native = QDir::toNativeSeparators(QFileInfo(path_).absoluteFilePath());
-        const QString partial = native + QLatin1String(".partial");
+        const QFileInfo target(path_);
+        const QString native = QDir::toNativeSeparators(target.absoluteFilePath());
+        FileSystem().removeAbandonedTemporaries(target.absolutePath());
+        const QString partial = QDir::toNativeSeparators(newTemporaryPath(target.absolutePath()));
         const HRESULT saved = file->Save(wide(partial), TRUE);
         if (FAILED(saved)) {
             DeleteFileW(wide(win32FilePath(partial)));

@@ -4,8 +4,6 @@
 #include "settings_store/settings_document.h"
 #include "user_data/usr.h"
 
-#include <QRandomGenerator>
-
 #include <functional>
 #include <future>
 
@@ -18,9 +16,6 @@ namespace {
 constexpr auto kBitmapExtension = ".bmp";
 constexpr auto kJpegExtension = ".jpg";
 constexpr std::int16_t kHighestNumber = std::numeric_limits<std::int16_t>::max();
-// Names of the hidden copies being written.
-constexpr auto kHiddenPrefix = ".backup-";
-constexpr auto kHiddenSuffix = ".tmp";
 
 [[noreturn]] void raiseNoFreeNumber(const QString& folder) {
     throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ用ﾌｫﾙﾀﾞ ") + folder +
@@ -58,10 +53,7 @@ QString otherExtension(const QString& extension) {
 class HiddenCopy {
   public:
     HiddenCopy(const platform::FileSystem& files, const QString& folder)
-        : files_(files),
-          path_(folder + platform::pathSeparator() + QLatin1String(kHiddenPrefix) +
-                QString::number(QRandomGenerator::global()->generate64(), 16) +
-                QLatin1String(kHiddenSuffix)) {}
+        : files_(files), path_(folder + platform::pathSeparator() + platform::newTemporaryName()) {}
     ~HiddenCopy() {
         try {
             files_.deleteFile(path_);
@@ -154,12 +146,13 @@ QString publishBackUp(const platform::FileSystem& files, const QString& folder,
                       const QString& finished, std::int16_t number, const QString& extension) {
     for (std::int16_t candidate = number;; ++candidate) {
         const QString base = backUpBaseName(folder, candidate);
-        if (files.addName(finished, base + extension)) {
-            // Another copy may have published the number as the other kind meanwhile.
-            if (!files.fileExists(base + otherExtension(extension))) {
+        const QString other = base + otherExtension(extension);
+        if (!files.fileExists(other) && files.publishNew(finished, base + extension)) {
+            // Another copy may have published the number as the other kind meanwhile: the
+            // copy goes back to its hidden name and on to the next number.
+            if (!files.fileExists(other) || !files.publishNew(base + extension, finished)) {
                 return base + extension;
             }
-            files.deleteFile(base + extension);
         }
         if (candidate == kHighestNumber) {
             raiseNoFreeNumber(folder);

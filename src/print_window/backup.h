@@ -26,10 +26,10 @@ inline constexpr std::int32_t kBackUpJpegQuality = 85;
 // Creates the folder when it is missing. Raises Error when no number is left.
 [[nodiscard]] std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& folder);
 
-// Gives the finished file a further name: the backup name of number or of the first
-// number after it that no file of either kind has. The name is taken by an operation that
-// fails when it exists, so no other running copy of the program can get or overwrite it.
-// Returns the backup's path; raises Error when no number is left.
+// Moves the finished file to the backup name of number or of the first number after it
+// that no file of either kind has, through the file service's one publishing step
+// (platform::FileSystem::publishNew), so no other running copy of the program can get or
+// overwrite the name. Returns the backup's path; raises Error when no number is left.
 [[nodiscard]] QString publishBackUp(const platform::FileSystem& files, const QString& folder,
                                     const QString& finished, std::int16_t number,
                                     const QString& extension);

@@ -231,7 +231,7 @@ TEST_P(DamagedJpeg, IsRefusedAndNothingIsWritten) {
     EXPECT_THROW(printer.EndDocument(), Error);
     // Neither a PDF nor the hidden file it was written into is left.
     EXPECT_EQ(QDir(home.path())
-                  .entryList({QStringLiteral("*.pdf"), QStringLiteral(".*.part")},
+                  .entryList({QStringLiteral("*.pdf"), QStringLiteral(".velmar-*.tmp")},
                              QDir::Files | QDir::Hidden),
               QStringList());
 }

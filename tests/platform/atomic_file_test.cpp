@@ -1,14 +1,27 @@
 // Whole-file writes under faults, and INI files changed one key at a time.
 #include "doubles/temp_home.h"
+#ifndef Q_OS_WIN
+#include "doubles/fuse_disk.h"
+#endif
 #include "platform/platform.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <vector>
+
+#ifndef Q_OS_WIN
+#include <csignal>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -18,12 +31,17 @@ namespace velmar::platform {
 namespace {
 
 // The system's calls, except that the one named fails (the write by its number) with a
-// full disk or a denied access.
+// full disk or a denied access, the ones listed as unsupported say so, and the process is
+// killed right before or after the call named.
 class FaultyFileCalls final : public FileCalls {
   public:
-    std::string failing;  // "createNew", "write", "sync", "close", "replace", "linkNew"
+    std::string failing;  // "createNew", "write", "sync", "close", "replace", "linkNew", …
     int failingWrite = 1;
     FileFailureKind kind = FileFailureKind::kDiskFull;
+    std::set<std::string> unsupported;  // "moveNew", "linkNew"
+    std::string killAt;
+    bool killAfter = false;
+    std::vector<std::string> published;  // the publishing calls made, in order
 
     FileCallResult createNew(const QString& path, Handle& handle) override {
         return fault("createNew") ? failure() : native().createNew(path, handle);
@@ -45,7 +63,7 @@ class FaultyFileCalls final : public FileCalls {
         return fault("close") ? failure() : closed;
     }
     FileCallResult replace(const QString& from, const QString& to) override {
-        return fault("replace") ? failure() : native().replace(from, to);
+        return publishing("replace", [&] { return native().replace(from, to); });
     }
     FileCallResult examineTarget(const QString& path, TargetFacts& facts) override {
         return native().examineTarget(path, facts);
@@ -54,9 +72,21 @@ class FaultyFileCalls final : public FileCalls {
         return native().adopt(handle, facts);
     }
     FileCallResult linkNew(const QString& existing, const QString& newName) override {
-        return fault("linkNew") ? failure() : native().linkNew(existing, newName);
+        return publishing("linkNew", [&] { return native().linkNew(existing, newName); });
     }
-    FileCallResult remove(const QString& path) override { return native().remove(path); }
+    FileCallResult moveNew(const QString& from, const QString& to) override {
+        return publishing("moveNew", [&] { return native().moveNew(from, to); });
+    }
+    FileCallResult holdClaim(const QString& path, Handle& handle) override {
+        return publishing("holdClaim", [&] { return native().holdClaim(path, handle); });
+    }
+    FileCallResult dropClaim(const QString& path, Handle handle) override {
+        return publishing("dropClaim", [&] { return native().dropClaim(path, handle); });
+    }
+    FileCallResult remove(const QString& path) override {
+        published.emplace_back("remove");
+        return native().remove(path);
+    }
     FileCallResult createFolder(const QString& path) override {
         return native().createFolder(path);
     }
@@ -68,6 +98,27 @@ class FaultyFileCalls final : public FileCalls {
         return FileFailure{kind, kind == FileFailureKind::kDiskFull
                                      ? QString::fromUtf8(kDiskFullReason)
                                      : QStringLiteral("ｱｸｾｽが拒否されました")};
+    }
+    template <typename Call>
+    FileCallResult publishing(const char* name, const Call& call) {
+        published.emplace_back(name);
+        if (unsupported.contains(name)) {
+            return FileFailure{FileFailureKind::kUnsupported, QStringLiteral("unsupported")};
+        }
+        if (fault(name)) {
+            return failure();
+        }
+        killIf(name, false);
+        const FileCallResult result = call();
+        killIf(name, true);
+        return result;
+    }
+    void killIf([[maybe_unused]] const char* name, [[maybe_unused]] bool after) const {
+#ifndef Q_OS_WIN
+        if (killAt == name && killAfter == after) {
+            ::kill(::getpid(), SIGKILL);
+        }
+#endif
     }
     int writes_ = 0;
 };
@@ -171,6 +222,190 @@ TEST_F(WholeFile, TextFilesOfTheFileSystemGoThroughItsCalls) {
     EXPECT_THROW(writer.close(), Error);
     EXPECT_EQ(contentOf(path), QByteArray("old bytes"));
 }
+
+// Publishing under a new name, each way the file system may allow: the name shows the
+// whole file once, a taken name is never replaced, and only the taken copy's temporary
+// file is left.
+struct Way {
+    const char* name;
+    std::set<std::string> unsupported;
+    std::vector<std::string> calls;  // made to publish under a free name
+};
+
+class Publishing : public WholeFile {
+  protected:
+    [[nodiscard]] QString finished(const QByteArray& bytes) const {
+        const QString path = newTemporaryPath(home.path());
+        test::writeFile(path, bytes);
+        return path;
+    }
+    QString name = home.filePath(QStringLiteral("0001.jpg"));
+};
+
+class PublishWay : public Publishing, public testing::WithParamInterface<Way> {};
+
+TEST_P(PublishWay, ShowsTheWholeFileOnceAndNeverReplacesOne) {
+    calls.unsupported = GetParam().unsupported;
+    const FileSystem files(calls);
+    const QString first = finished("first");
+    const QString second = finished("second");
+    EXPECT_TRUE(files.publishNew(first, name));
+    EXPECT_EQ(calls.published, GetParam().calls);
+    EXPECT_FALSE(files.publishNew(second, name));
+    EXPECT_EQ(contentOf(name), QByteArray("first"));
+    QStringList expected{QStringLiteral("0001.jpg"), QFileInfo(second).fileName(),
+                         QStringLiteral("User.xml")};
+    expected.sort();
+    EXPECT_EQ(entries(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FileSystems, PublishWay,
+    testing::Values(Way{"ExclusiveMove", {}, {"moveNew"}},
+                    Way{"HardLink", {"moveNew"}, {"moveNew", "linkNew", "remove"}},
+                    Way{"Claim",
+                        {"moveNew", "linkNew"},
+                        {"moveNew", "linkNew", "holdClaim", "replace", "dropClaim"}}),
+    [](const testing::TestParamInfo<Way>& info) { return info.param.name; });
+
+struct PublishFault {
+    const char* name;
+    std::set<std::string> unsupported;
+    const char* failing;
+    FileFailureKind kind;
+    const char* reason;
+};
+
+class PublishFailure : public Publishing, public testing::WithParamInterface<PublishFault> {};
+
+TEST_P(PublishFailure, SaysTheRealReasonAndLeavesTheNameFree) {
+    const PublishFault& fault = GetParam();
+    calls.unsupported = fault.unsupported;
+    calls.failing = fault.failing;
+    calls.kind = fault.kind;
+    try {
+        static_cast<void>(FileSystem(calls).publishNew(finished("copy"), name));
+        FAIL() << "the failure was not raised";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.message().toStdString(),
+                  (QStringLiteral("ﾌｧｲﾙ ") + QDir::toNativeSeparators(name) +
+                   QStringLiteral(" を作成できません\r") + QString::fromUtf8(fault.reason))
+                      .toStdString());
+    }
+    EXPECT_FALSE(QFileInfo::exists(name));
+}
+
+INSTANTIATE_TEST_SUITE_P(Causes, PublishFailure,
+                         testing::Values(PublishFault{"LinkDenied",
+                                                      {"moveNew"},
+                                                      "linkNew",
+                                                      FileFailureKind::kOther,
+                                                      "ｱｸｾｽが拒否されました"},
+                                         PublishFault{"ClaimOnAFullDisk",
+                                                      {"moveNew", "linkNew"},
+                                                      "holdClaim",
+                                                      FileFailureKind::kDiskFull,
+                                                      "ﾃﾞｨｽｸに空きがありません"}),
+                         [](const testing::TestParamInfo<PublishFault>& info) {
+                             return info.param.name;
+                         });
+
+#ifndef Q_OS_WIN
+// A run killed before or after any publishing call leaves the name free or holding the
+// whole file, and the next run publishes under it when it is free: a claim that the
+// killed run held does not stop it.
+struct Kill {
+    const char* name;
+    std::set<std::string> unsupported;
+    const char* call;
+    bool after;
+    bool published;
+};
+
+class KilledPublish : public Publishing, public testing::WithParamInterface<Kill> {};
+
+TEST_P(KilledPublish, LeavesNoPartOfAFileAndNoGap) {
+    const Kill& kill = GetParam();
+    calls.unsupported = kill.unsupported;
+    calls.killAt = kill.call;
+    calls.killAfter = kill.after;
+    const QString first = finished("whole copy");
+    const pid_t child = fork();
+    if (child == 0) {
+        static_cast<void>(FileSystem(calls).publishNew(first, name));
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run was not killed";
+    EXPECT_EQ(contentOf(name), kill.published ? QByteArray("whole copy") : "<missing>");
+    calls.killAt.clear();
+    EXPECT_EQ(FileSystem(calls).publishNew(finished("next copy"), name), !kill.published);
+    EXPECT_EQ(contentOf(name), kill.published ? QByteArray("whole copy") : "next copy");
+}
+
+const std::set<std::string> kNoExclusiveMove{"moveNew"};
+const std::set<std::string> kNeitherMoveNorLink{"moveNew", "linkNew"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, KilledPublish,
+    testing::Values(Kill{"BeforeTheExclusiveMove", {}, "moveNew", false, false},
+                    Kill{"AfterTheExclusiveMove", {}, "moveNew", true, true},
+                    Kill{"BeforeTheLink", kNoExclusiveMove, "linkNew", false, false},
+                    Kill{"AfterTheLink", kNoExclusiveMove, "linkNew", true, true},
+                    Kill{"HoldingTheClaim", kNeitherMoveNorLink, "holdClaim", true, false},
+                    Kill{"AfterTheClaimedMove", kNeitherMoveNorLink, "replace", true, true},
+                    Kill{"BeforeDroppingTheClaim", kNeitherMoveNorLink, "dropClaim", false, true}),
+    [](const testing::TestParamInfo<Kill>& info) { return info.param.name; });
+
+// Copies publishing together on FAT32 and exFAT (through FUSE: neither a move that refuses
+// an existing name nor a link) each get a name of their own: none lost, none shared, no gap.
+class DiskPublish : public testing::TestWithParam<test::DiskKind> {
+  protected:
+    test::TempHome home;
+    QString folder = home.filePath(QStringLiteral("disk"));
+    test::FuseDisk disk{GetParam(), home.filePath(QStringLiteral("disk.img")), folder};
+};
+
+TEST_P(DiskPublish, CopiesPublishingTogetherEachGetTheirOwnNumber) {
+    VELMAR_REQUIRE_DISK(disk);
+    constexpr int kCopies = 4;
+    std::vector<pid_t> children;
+    for (int copy = 1; copy <= kCopies; ++copy) {
+        const QString finished = newTemporaryPath(folder);
+        test::writeFile(finished, QByteArray::number(copy));
+        const pid_t child = fork();
+        if (child == 0) {
+            int number = 1;
+            while (!FileSystem().publishNew(finished,
+                                            folder + QStringLiteral("/%1.jpg").arg(number))) {
+                ++number;
+            }
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    QStringList contents;
+    for (int number = 1; number <= kCopies; ++number) {
+        contents << QString::fromLatin1(contentOf(folder + QStringLiteral("/%1.jpg").arg(number)));
+    }
+    contents.sort();
+    EXPECT_EQ(contents, (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                                     QStringLiteral("4")}));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), kCopies);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, DiskPublish,
+                         testing::Values(test::DiskKind::kFat32, test::DiskKind::kExfat),
+                         [](const testing::TestParamInfo<test::DiskKind>& info) {
+                             return info.param == test::DiskKind::kFat32 ? "Fat32" : "Exfat";
+                         });
+#endif
 
 // Other programs' entries, comments, blank lines, line ends and bytes in other encodings
 // stay; only the key's own line changes, and QSettings reads what was written.

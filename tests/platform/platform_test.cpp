@@ -179,23 +179,32 @@ TEST(FileSystemFolders, FileNamesListsFilesOnly) {
                  Error);
 }
 
-// Half-written files of killed runs go once they are old; a young one may be in use.
-TEST(FileSystemFolders, RemovesOnlyAbandonedTemporaries) {
+// Half-written files of killed runs go once they are old; a young one may be in use. Other
+// programs' hidden temporaries stay whatever their name or age.
+TEST(FileSystemFolders, RemovesOnlyTheProgramsOwnAbandonedTemporaries) {
     const test::TempHome home;
     const QDateTime hourAgo = QDateTime::currentDateTimeUtc().addSecs(-3600);
-    const QStringList names{".User.xml.1f.tmp", ".Print Out.2e.part", ".young.tmp", "User.xml",
+    const QString young = newTemporaryName();
+    const QStringList names{".velmar-00112233445566ff.tmp",
+                            young,
+                            ".velmar-0011.tmp",
+                            ".thesis.docx.tmp",
+                            ".video.mp4.part",
+                            "User.xml",
                             ".hidden"};
     for (const QString& name : names) {
         QFile file(home.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        if (name != ".young.tmp") {
+        if (name != young) {
             ASSERT_TRUE(file.setFileTime(hourAgo, QFileDevice::FileModificationTime));
         }
     }
     FileSystem().removeAbandonedTemporaries(home.path());
     QStringList left = QDir(home.path()).entryList(QDir::Files | QDir::Hidden);
+    QStringList expected = names.mid(1);
     left.sort();
-    EXPECT_EQ(left, (QStringList{".hidden", ".young.tmp", "User.xml"}));
+    expected.sort();
+    EXPECT_EQ(left, expected);
 }
 
 }  // namespace

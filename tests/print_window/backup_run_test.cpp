@@ -1,9 +1,11 @@
 // The real program with a backup mode stored in the settings document: the copy is made
 // before the page is printed, and a backup that fails stops the print.
+#include "doubles/fuse_disk.h"
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
 #include "image_component/image_fixtures.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -36,6 +38,10 @@ class BackUpRun : public testing::Test {
 
     [[nodiscard]] QStringList files(const QString& folder, const QString& pattern) const {
         return QDir(folder).entryList({pattern}, QDir::Files, QDir::Name);
+    }
+    [[nodiscard]] static QStringList hiddenFiles(const QString& folder) {
+        return QDir(folder).entryList({QStringLiteral(".*")}, QDir::Files | QDir::Hidden,
+                                      QDir::Name);
     }
 
     test::TempHome home;
@@ -180,6 +186,61 @@ TEST_F(BackUpRun, CopiesRunningTogetherNeverShareANumber) {
     }
     EXPECT_EQ(files(userData(), QStringLiteral("*.pdf")).size(), kCopies);
 }
+
+// Old hidden temporaries: the program's own go, other programs' stay, in the backup
+// folder, the PDF folder and the configuration folder alike.
+TEST_F(BackUpRun, RemovesOnlyItsOwnOldTemporaries) {
+    storeMode(2);
+    const QStringList foreign{QStringLiteral(".thesis.docx.tmp"),
+                              QStringLiteral(".video.mp4.part")};
+    const QString own = QStringLiteral(".velmar-0123456789abcdef.tmp");
+    const QStringList folders{backUps(), userData(), home.configHome()};
+    for (const QString& folder : folders) {
+        for (const QString& name : foreign + QStringList{own}) {
+            test::writeFile(folder + QLatin1Char('/') + name, "x");
+            QFile file(folder + QLatin1Char('/') + name);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-7200),
+                                         QFileDevice::FileModificationTime));
+        }
+    }
+    const test::RunResult result = print();
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    for (const QString& folder : folders) {
+        EXPECT_EQ(hiddenFiles(folder), foreign) << folder.toStdString();
+    }
+}
+
+// On FAT32 and exFAT, which have no hard links and (through FUSE) no move that refuses an
+// existing name, bitmap and JPEG backups and PDFs are published all the same. The disk
+// holds the backup folder, which is also the PDF printer's output folder here.
+class FatDiskRun : public BackUpRun, public testing::WithParamInterface<test::DiskKind> {
+  protected:
+    test::FuseDisk disk{GetParam(), home.filePath(QStringLiteral("disk.img")), backUps()};
+};
+
+TEST_P(FatDiskRun, KeepsBackUpsAndPdfsNumberedWithoutHardLinks) {
+    VELMAR_REQUIRE_DISK(disk);
+    test::writeFile(userData() + QStringLiteral("IkPrn.Ik"),
+                    "[Printer]\nName=PDF\nOutputFolder=" + backUps().toUtf8() + "\n");
+    for (const int mode : {1, 2, 2}) {
+        storeMode(mode);
+        const test::RunResult result = print();
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    }
+    EXPECT_EQ(QDir(backUps()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{QStringLiteral("0001.bmp"), QStringLiteral("0002.jpg"),
+                           QStringLiteral("0003.jpg"), QStringLiteral("Print Out (2).pdf"),
+                           QStringLiteral("Print Out (3).pdf"), QStringLiteral("Print Out.pdf")}));
+    EXPECT_EQ(QImageReader(backUps() + QStringLiteral("/0001.bmp")).read().size(), QSize(60, 40));
+    EXPECT_EQ(QImageReader(backUps() + QStringLiteral("/0003.jpg")).read().size(), QSize(60, 40));
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, FatDiskRun,
+                         testing::Values(test::DiskKind::kFat32, test::DiskKind::kExfat),
+                         [](const testing::TestParamInfo<test::DiskKind>& info) {
+                             return info.param == test::DiskKind::kFat32 ? "Fat32" : "Exfat";
+                         });
 
 }  // namespace
 }  // namespace velmar::print_window

@@ -184,7 +184,7 @@ std::vector<std::string> jpegCalls(bool converted) {
     if (converted) {
         calls.emplace_back("ImageEdit.ConvertColorDepth(24,0,-1,50)");
     }
-    for (const char* call : {"ImageFile.Path(%1/.backup-)", "ImageFile.JpegQuality(85)",
+    for (const char* call : {"ImageFile.Path(%1/.velmar-)", "ImageFile.JpegQuality(85)",
                              "ImageView.ImageHandle", "ImageFile.Save(2,3)"}) {
         calls.emplace_back(call);
     }
@@ -211,7 +211,7 @@ TEST_P(SaveCalls, FollowTheModeAndTheImageDepth) {
     }
     std::vector<std::string> calls = kit.calls;
     for (std::string& call : calls) {
-        const auto hidden = call.find(".backup-");
+        const auto hidden = call.find(".velmar-");
         if (call.starts_with("ImageFile.Path(") && hidden != std::string::npos) {
             call = call.substr(0, hidden + 8) + ')';
         }
@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
                           1,
                           24,
                           false,
-                          {"ImageView.ImageHandle", "ImageFile.Path(%1/.backup-)",
+                          {"ImageView.ImageHandle", "ImageFile.Path(%1/.velmar-)",
                            "ImageView.ImageHandle", "ImageFile.Save(0,3)"}},
                     Calls{"Jpeg24Bit", 2, 24, false, jpegCalls(true)},
                     Calls{"JpegGrey8Bit", 2, 8, true, jpegCalls(true)},
