@@ -1,7 +1,7 @@
 #include "image_component/qt_printer.h"
 #include "doubles/temp_home.h"
 #include "image_component/image_component.h"
-#include "image_component/printer_settings.h"
+#include "printing/printer_settings.h"
 
 #include <QDir>
 #include <QFile>

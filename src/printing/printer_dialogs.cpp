@@ -1,4 +1,4 @@
-#include "image_component/printer_dialogs.h"
+#include "printing/printer_dialogs.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -2,9 +2,9 @@
 // other image is decoded upright into compact pixels. Keeps its recorded resolution.
 #pragma once
 
-#include "image_component/jpeg_layout.h"
-#include "image_component/png_stream.h"
-#include "image_component/recorded_resolution.h"
+#include "image_files/jpeg_layout.h"
+#include "image_files/png_stream.h"
+#include "image_files/recorded_resolution.h"
 
 #include <QImage>
 #include <QImageIOHandler>

@@ -3,7 +3,7 @@
 // writes JPEG files from compact pixels or straight from another JPEG file.
 #pragma once
 
-#include "image_component/recorded_resolution.h"
+#include "image_files/recorded_resolution.h"
 
 #include <QImage>
 #include <QSize>

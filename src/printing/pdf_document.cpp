@@ -1,4 +1,4 @@
-#include "image_component/pdf_document.h"
+#include "printing/pdf_document.h"
 
 #include "platform/platform.h"
 

@@ -2,7 +2,7 @@
 // expansion and no second copy. A reading through to find damage takes the file in blocks. libjpeg
 // reports fatal errors through longjmp, so the member functions that call into it hold only
 // trivially destructible locals.
-#include "image_component/jpeg_pixels.h"
+#include "image_files/jpeg_pixels.h"
 
 #include "base/error.h"
 

@@ -1,4 +1,4 @@
-#include "image_component/printer_settings.h"
+#include "printing/printer_settings.h"
 
 #include "platform/platform.h"
 

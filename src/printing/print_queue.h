@@ -3,7 +3,7 @@
 // the pages drawn through their drivers.
 #pragma once
 
-#include "image_component/pdf_document.h"
+#include "printing/pdf_document.h"
 
 #include <QPointF>
 #include <QRectF>

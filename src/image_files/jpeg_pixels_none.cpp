@@ -1,5 +1,5 @@
 // Builds without the JPEG library leave every file to Qt's readers and writers.
-#include "image_component/jpeg_pixels.h"
+#include "image_files/jpeg_pixels.h"
 
 namespace velmar::image_component {
 
