@@ -1,3 +1,6 @@
+// Folder image_component/: the image control's face and its thin adapters onto the two wings.
+// May use image_files/, printing/, platform/ and base/; print_window/ uses it.
+//
 // The image control the print window holds: it loads, shows, saves and prints one image.
 // The window talks to it only through these interfaces. An operation that fails throws
 // velmar::Error; a false flag is an ordinary return value.

@@ -1,3 +1,6 @@
+// Folder image_files/: reading image files and what they record (resolution, orientation, the
+// data check, the data that passes through). May use base/, Qt and the JPEG library only.
+//
 // Reads an image file: a JPEG that can go onto a page as it is is only checked, every
 // other image is decoded upright into compact pixels. Keeps its recorded resolution.
 #pragma once

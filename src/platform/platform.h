@@ -1,3 +1,6 @@
+// Folder platform/: the only code that knows the operating system, one interface per service.
+// May use base/ only; it knows no program rule (titles, file names, formats).
+//
 // The operating-system layer: the only folder that knows which system it runs on. Other
 // folders include this header, which gathers the layer's parts:
 //   services.h     the service interfaces (process, directory lookup, message box, special
