@@ -1,5 +1,7 @@
 #include "shell/shell.h"
 
+#include "base/app_title.h"
+
 #include <QDir>
 #include <QUrl>
 
@@ -94,10 +96,9 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
             folder + platform::pathSeparator() + context.exeName + platform::shortcutSuffix();
         const QString program = programPath(context);
         context.desktop.saveProgramShortcut(
-            shortcut, platform::ProgramShortcut{program, QLatin1String(platform::kAppTitle),
-                                                QString::fromUtf8(kDescription),
-                                                iconPath(context.executableFilePath),
-                                                context.programFileTypes});
+            shortcut, platform::ProgramShortcut{
+                          program, QLatin1String(kAppTitle), QString::fromUtf8(kDescription),
+                          iconPath(context.executableFilePath), context.programFileTypes});
         context.messages.show(program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder +
                               QStringLiteral(" に作成しました"));
     });
