@@ -1,8 +1,8 @@
 #include "base/error.h"
 #include "platform/atomic_file.h"
-#include "platform/ini_text.h"
 #include "platform/linux_xdg_folders.h"
 #include "platform/native_parts.h"
+#include "settings_formats/ini_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +27,7 @@ class LinuxSettingsStore final : public SettingsStore {
         if (!bytes) {
             return defaultValue;
         }
-        return IniText(*bytes).value(section, key).value_or(defaultValue);
+        return settings_formats::IniText(*bytes).value(section, key).value_or(defaultValue);
     }
 
     void write(const QString& application, const QString& section, const QString& key,
@@ -37,7 +37,7 @@ class LinuxSettingsStore final : public SettingsStore {
         if (!bytes) {
             refuse(file, QStringLiteral("を読み込めません"));
         }
-        IniText text(*bytes);
+        settings_formats::IniText text(*bytes);
         if (!text.isText()) {
             refuse(file, QStringLiteral("は設定ﾌｧｲﾙの形式ではありません"));
         }

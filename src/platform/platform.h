@@ -1,5 +1,5 @@
 // Folder platform/: the only code that knows the operating system, one interface per service.
-// May use base/ only; it knows no program rule (titles, file names, formats).
+// May use base/ and settings_formats/; it knows no program rule (titles, file names, formats).
 //
 // The operating-system layer: the only folder that knows which system it runs on. Other
 // folders include this header, which gathers the layer's parts:
@@ -7,7 +7,6 @@
 //                  folders, per-user settings store, desktop shell) and NativeServices
 //   file_system.h  the file-system service and code page 932 text files
 //   atomic_file.h  whole-file writes and the system's file calls behind them
-//   ini_text.h     INI files changed one key at a time, other lines kept as they are
 //   text_codec.h   the code page 932 codec
 //   paths.h        separators, suffixes, letter case, the program's data folder
 //   diagnostics.h  headless runs, standard error and standard output
@@ -20,7 +19,6 @@
 #include "platform/atomic_file.h"
 #include "platform/diagnostics.h"
 #include "platform/file_system.h"
-#include "platform/ini_text.h"
 #include "platform/notifications.h"
 #include "platform/paths.h"
 #include "platform/services.h"

@@ -1,6 +1,7 @@
 #include "printing/printer_settings.h"
 
 #include "platform/platform.h"
+#include "settings_formats/ini_text.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -69,7 +70,7 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
         throw failed(existing.errorString());
     }
     existing.close();  // Windows replaces no file that is still open
-    platform::IniText file(old);
+    settings_formats::IniText file(old);
     file.setValue(kGroup, kNameKey, settings.name);
     if (settings.paper) {
         file.setValue(kGroup, kPaperKey, settings.paper->key());
