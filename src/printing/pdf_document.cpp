@@ -1,7 +1,7 @@
 #include "printing/pdf_document.h"
 
 #include "base/app_title.h"
-#include "platform/platform.h"
+#include "base/error.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,6 +1,7 @@
 #include "printing/printer_settings.h"
 
-#include "platform/platform.h"
+#include "base/error.h"
+#include "platform/atomic_file.h"
 #include "settings_formats/ini_text.h"
 
 #include <QFile>
