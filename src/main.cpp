@@ -1,5 +1,7 @@
 // Velmar: prints one image on one page at its physical size.
-#include "platform/platform.h"
+#include "base/app_title.h"
+#include "platform/diagnostics.h"
+#include "platform/services.h"
 #include "print_window/run.h"
 
 #include <QApplication>
@@ -10,8 +12,10 @@
 
 // The toolkit is given the program's name only: every argument is Velmar's, so a file
 // named like a toolkit option ("-reverse", "-platform") is printed like any other. The
-// process service reads the arguments from the system.
+// process service reads the arguments from the system. The title is the application's name
+// from the first line on, so that every message, even one before the toolkit starts, has it.
 int main(int argc, char* argv[]) {
+    QApplication::setApplicationName(QString::fromLatin1(velmar::kAppTitle));
     velmar::platform::selectHeadlessPlatformWhenNoDisplay();
     try {
         const velmar::platform::NativeServices native;
@@ -21,7 +25,6 @@ int main(int argc, char* argv[]) {
         int toolkitArgc = argc > 0 ? 1 : 0;
         std::array<char*, 2> toolkitArgv{argc > 0 ? argv[0] : nullptr, nullptr};
         const QApplication app(toolkitArgc, toolkitArgv.data());
-        QApplication::setApplicationName(QString::fromLatin1(velmar::platform::kAppTitle));
         QApplication::setApplicationVersion(QStringLiteral(VELMAR_VERSION));
         const int status = velmar::print_window::run(native.services(), std::move(readAhead));
         velmar::platform::settleNotifications();

@@ -1,5 +1,7 @@
-// Runs the tests with a Qt application on the offscreen platform, in a home folder of
-// their own and with no way to reach the machine's printers or its session bus.
+// Runs the tests with a Qt application named as the program, on the offscreen platform, in a home
+// folder of their own and with no way to reach the machine's printers or its session bus.
+#include "base/app_title.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
@@ -24,6 +26,7 @@ int main(int argc, char* argv[]) {
     // The application object comes first: test parameters ask Qt for its image formats, and
     // on Windows Qt finds its plugins only from the application's own folder.
     const QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(velmar::kAppTitle));
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

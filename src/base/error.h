@@ -1,3 +1,6 @@
+// Folder base/: the error type and checked arithmetic, below everything. Uses only the C++
+// library and Qt's strings; every folder may use it.
+//
 // The one error type of the program. It sits below every other folder, so code that only
 // reports a failure does not depend on the operating-system layer.
 #pragma once

@@ -1,3 +1,6 @@
+// Folder image_component/: the image control's face and its thin adapters onto the two wings.
+// May use image_files/, printing/, platform/ and base/; print_window/ uses it.
+//
 // The image control the print window holds: it loads, shows, saves and prints one image.
 // The window talks to it only through these interfaces. An operation that fails throws
 // velmar::Error; a false flag is an ordinary return value.
@@ -9,6 +12,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "image_files/damaged_image.h"
 #include "platform/platform.h"
 
 #include <QString>
@@ -21,17 +25,8 @@ class QWidget;
 
 namespace velmar::image_component {
 
-// The loaded image's data turned out damaged when it was decoded for a save, a display or
-// the page: nothing is saved or printed from it. Raised through ImageFile::Save, ImageView::Draw
-// and ImagePrinter::EndDocument; the message is the reason, path() the image file.
-class DamagedImage : public Error {
-  public:
-    DamagedImage(QString path, const QString& reason);
-    [[nodiscard]] const QString& path() const { return path_; }
-
-  private:
-    QString path_;
-};
+// DamagedImage (image_files/damaged_image.h) is raised through ImageFile::Save,
+// ImageView::Draw and ImagePrinter::EndDocument when the image's data is damaged.
 
 // File formats of ImageFile::Save.
 inline constexpr std::int32_t kFormatBitmap = 0;

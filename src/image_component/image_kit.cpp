@@ -1,9 +1,9 @@
 // The Qt implementation of the image control.
 #include "image_component/image_component.h"
 #include "image_component/image_display.h"
-#include "image_component/image_loader.h"
-#include "image_component/jpeg_pixels.h"
 #include "image_component/qt_printer.h"
+#include "image_files/image_loader.h"
+#include "image_files/jpeg_pixels.h"
 
 #include <QFileDialog>
 #include <QImageReader>

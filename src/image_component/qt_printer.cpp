@@ -1,6 +1,6 @@
 #include "image_component/qt_printer.h"
 
-#include "image_component/printer_dialogs.h"
+#include "printing/printer_dialogs.h"
 
 #include "platform/platform.h"
 

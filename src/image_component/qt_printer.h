@@ -2,10 +2,10 @@
 #pragma once
 
 #include "image_component/image_component.h"
-#include "image_component/image_loader.h"
-#include "image_component/pdf_document.h"
-#include "image_component/print_queue.h"
-#include "image_component/printer_settings.h"
+#include "image_files/image_loader.h"
+#include "printing/pdf_document.h"
+#include "printing/print_queue.h"
+#include "printing/printer_settings.h"
 
 #include <QMarginsF>
 #include <QRectF>

@@ -1,7 +1,6 @@
 #include "platform/diagnostics.h"
 
-#include "platform/services.h"
-
+#include <QCoreApplication>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -20,9 +19,9 @@ QString withLineFeeds(QString text) {
 }
 
 void writeDiagnostic(const QString& text) {
-    const QByteArray bytes =
-        (QLatin1String(kAppTitle) + QLatin1String(": ") + withLineFeeds(text) + QLatin1Char('\n'))
-            .toLocal8Bit();
+    const QByteArray bytes = (QCoreApplication::applicationName() + QLatin1String(": ") +
+                              withLineFeeds(text) + QLatin1Char('\n'))
+                                 .toLocal8Bit();
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stderr);
     std::fflush(stderr);
 }

@@ -1,8 +1,7 @@
 // Notifications through the freedesktop notification service on the session bus.
 #include "platform/notifications.h"
 
-#include "platform/services.h"
-
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -61,7 +60,7 @@ bool notifyDesktop(const QString& summary, const QString& body, const QString& /
         return false;
     }
     QDBusMessage notify = serviceCall("Notify");
-    notify << QLatin1String(kAppTitle) << 0U << QStringLiteral("velmar") << summary
+    notify << QCoreApplication::applicationName() << 0U << QStringLiteral("velmar") << summary
            << bodyFor(bus, body) << QStringList() << QVariantMap() << kServerDefaultExpiry;
     const QDBusMessage reply = bus.call(notify, QDBus::Block, kCallTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;

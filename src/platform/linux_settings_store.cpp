@@ -1,10 +1,10 @@
 #include "base/error.h"
 #include "platform/atomic_file.h"
 #include "platform/file_system.h"
-#include "platform/ini_text.h"
 #include "platform/linux_xdg_folders.h"
 #include "platform/native_parts.h"
 #include "platform/regular_file.h"
+#include "settings_formats/ini_text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,7 +27,7 @@ class LinuxSettingsStore final : public SettingsStore {
         if (!read.read()) {
             return defaultValue;
         }
-        return IniText(read.bytes).value(section, key).value_or(defaultValue);
+        return settings_formats::IniText(read.bytes).value(section, key).value_or(defaultValue);
     }
 
     void write(const QString& application, const QString& section, const QString& key,
@@ -37,7 +37,7 @@ class LinuxSettingsStore final : public SettingsStore {
         if (!read.read() && !read.missing()) {
             refuse(file, QStringLiteral("を読み込めません: ") + read.reason);
         }
-        IniText text(read.bytes);
+        settings_formats::IniText text(read.bytes);
         if (!text.isText()) {
             refuse(file, QStringLiteral("は設定ﾌｧｲﾙの形式ではありません"));
         }

@@ -2,6 +2,7 @@
 
 #include "platform/diagnostics.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace velmar::platform {
@@ -13,7 +14,7 @@ void QtMessageBox::show(const QString& text) {
     if (isHeadless()) {
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QLatin1String(kAppTitle), withLineFeeds(text),
+    QMessageBox box(QMessageBox::NoIcon, QCoreApplication::applicationName(), withLineFeeds(text),
                     QMessageBox::Ok);
     box.exec();
 }

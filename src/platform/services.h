@@ -10,9 +10,6 @@
 
 namespace velmar::platform {
 
-// Title of every message box the program shows.
-inline constexpr auto kAppTitle = "Velmar";
-
 // Special-folder ids as the Windows shell numbers them.
 inline constexpr int kFolderAppData = 26;
 inline constexpr int kFolderDocuments = 5;
@@ -37,7 +34,8 @@ class DirectoryLookup {
     [[nodiscard]] virtual bool hasNormalEntry(const QString& path) const = 0;
 };
 
-// Modal message box with an OK button only, no icon, captioned kAppTitle. Lines of the
+// Modal message box with an OK button only, no icon, captioned with the application's
+// name (QCoreApplication::applicationName). Lines of the
 // text are separated by a lone carriage return.
 class MessageBox {
   public:

@@ -4,6 +4,7 @@
 
 #include "platform/services.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
@@ -84,7 +85,7 @@ TrayNotice::TrayNotice(TrayCalls& calls, const QString& title, const QString& me
     data.uFlags |= NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO;
     data.uCallbackMessage = kTrayCallbackMessage;
     data.hIcon = noticeIcon();
-    copyInto(data.szTip, QString::fromLatin1(kAppTitle));
+    copyInto(data.szTip, QCoreApplication::applicationName());
     copyInto(data.szInfoTitle, title);
     copyInto(data.szInfo, message);
     data.dwInfoFlags = NIIF_INFO;

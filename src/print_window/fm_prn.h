@@ -1,3 +1,6 @@
+// Folder print_window/: the window, start-up and shut-down, the print job, the backup and the
+// menu commands. May use every folder below it; nothing uses it but main.cpp.
+//
 // The program's only window fmPrn: start-up and shut-down, and the menu commands.
 //
 // Names kept from the tool set's programs: fm a window (fmPrn, the print window), mn a menu

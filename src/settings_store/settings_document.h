@@ -1,3 +1,6 @@
+// Folder settings_store/: the tag-structured settings document: read, change, write.
+// May use platform/ and base/.
+//
 // The user's settings document: a small tag-structured text file whose values are read
 // and written by group and key, and the variant value the settings are read and stored as.
 //

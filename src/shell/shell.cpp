@@ -1,5 +1,7 @@
 #include "shell/shell.h"
 
+#include "base/app_title.h"
+
 #include <QDir>
 #include <QUrl>
 
@@ -98,13 +100,13 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
             folder + platform::pathSeparator() + context.exeName + platform::shortcutSuffix();
         const QString program = programPath(context);
         const platform::ProgramShortcut shortcutProgram{
-            program, QLatin1String(platform::kAppTitle), QString::fromUtf8(kDescription),
+            program, QLatin1String(kAppTitle), QString::fromUtf8(kDescription),
             iconPath(context.executableFilePath), context.programFileTypes};
         context.desktop.saveProgramShortcut(shortcut, shortcutProgram);
         QString confirmation =
             program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder + QStringLiteral(" に作成しました");
         const QStringList unwritten = context.desktop.saveFileManagerActions(
-            shortcutProgram, QLatin1String(platform::kAppTitle) + QString::fromUtf8(kPrintAction));
+            shortcutProgram, QLatin1String(kAppTitle) + QString::fromUtf8(kPrintAction));
         for (const QString& line : unwritten) {
             confirmation += QLatin1Char('\r') + line;
         }

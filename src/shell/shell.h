@@ -1,3 +1,6 @@
+// Folder shell/: the help page, the shortcuts ("Send To", the viewer) and folder views.
+// May use platform/ and base/.
+//
 // The help page, the shortcuts ("Send To" and the viewer) and folder views, handed to the
 // desktop shell.
 //

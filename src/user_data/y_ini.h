@@ -1,3 +1,6 @@
+// Folder user_data/: the user-data folder's resolution, file-system helpers and the
+// program-wide state Usr. May use settings_store/, shell/, platform/ and base/.
+//
 // The shared settings object yIni: the per-user data folder and file-system helpers, the
 // user's settings document and the shell operations, behind one object.
 //

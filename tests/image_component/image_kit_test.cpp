@@ -1,10 +1,10 @@
 #include "doubles/temp_home.h"
 #include "image_component/image_component.h"
 #include "image_component/image_display.h"
-#include "image_component/image_fixtures.h"
-#include "image_component/image_loader.h"
-#include "image_component/jpeg_layout.h"
-#include "image_component/recorded_resolution.h"
+#include "image_files/image_fixtures.h"
+#include "image_files/image_loader.h"
+#include "image_files/jpeg_layout.h"
+#include "image_files/recorded_resolution.h"
 
 #include <QDir>
 #include <QFileInfo>

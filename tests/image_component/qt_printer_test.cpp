@@ -2,7 +2,7 @@
 #include "base/error.h"
 #include "doubles/temp_home.h"
 #include "image_component/image_component.h"
-#include "image_component/printer_settings.h"
+#include "printing/printer_settings.h"
 
 #include <QDir>
 #include <QFile>

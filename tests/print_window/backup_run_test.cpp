@@ -3,7 +3,7 @@
 #include "doubles/fuse_disk.h"
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
-#include "image_component/image_fixtures.h"
+#include "image_files/image_fixtures.h"
 
 #include <QDateTime>
 #include <QDir>

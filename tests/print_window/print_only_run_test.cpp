@@ -4,7 +4,7 @@
 #include "doubles/session_bus.h"
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
-#include "image_component/image_fixtures.h"
+#include "image_files/image_fixtures.h"
 
 #include <QCoreApplication>
 #include <QDir>

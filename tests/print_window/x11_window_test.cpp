@@ -1,6 +1,7 @@
 // The real program's window on a real X server of its own: its size, and its File menu
 // worked with the pointer and the keyboard as a user works it, down to the settings
 // document written at exit.
+#include "base/app_title.h"
 #include "doubles/session_bus.h"
 #include "doubles/temp_home.h"
 #include "doubles/x_server.h"
@@ -231,8 +232,7 @@ TEST_F(X11Window, OpenedFilesAreShownOrRefusedAndPrintsAreAnnounced) {
     test::writeFile(notAnImage, "not an image");
     openThroughTheMenu(notAnImage);
     ASSERT_FALSE(
-        test::waitForWindow(server_, QString::fromLatin1(platform::kAppTitle), kMenuTimeout)
-            .isEmpty())
+        test::waitForWindow(server_, QString::fromLatin1(kAppTitle), kMenuTimeout).isEmpty())
         << "no message about the file";
     ASSERT_TRUE(test::pressKeys(server_, {QStringLiteral("Return")}));
     ASSERT_EQ(waitForWindows(1).size(), 1) << "the message did not close";

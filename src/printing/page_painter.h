@@ -2,7 +2,7 @@
 // pixels at its exact place and size, for print services that take drawn pages.
 #pragma once
 
-#include "image_component/print_queue.h"
+#include "printing/print_queue.h"
 
 #include <QPointF>
 

@@ -1,10 +1,14 @@
+// Folder image_files/: reading image files and what they record (resolution, orientation, the
+// data check, the data that passes through). May use base/, Qt and the JPEG library only.
+//
 // Reads an image file: a JPEG that can go onto a page as it is is only checked, every
 // other image is decoded upright into compact pixels. Keeps its recorded resolution.
 #pragma once
 
-#include "image_component/jpeg_layout.h"
-#include "image_component/png_stream.h"
-#include "image_component/recorded_resolution.h"
+#include "image_files/jpeg_layout.h"
+#include "image_files/png_stream.h"
+#include "image_files/damaged_image.h"
+#include "image_files/recorded_resolution.h"
 
 #include <QImage>
 #include <QImageIOHandler>

@@ -1,3 +1,6 @@
+// Folder settings_formats/: the text formats of settings files, byte for byte, without one
+// system call. May use base/ and Qt's text types only; platform/ and every folder above use it.
+//
 // An INI file (in the layout Qt's QSettings reads and writes) changed one key at a time:
 // every line the change does not concern keeps its bytes, comments and lines in other
 // encodings included.
@@ -8,7 +11,7 @@
 
 #include <optional>
 
-namespace velmar::platform {
+namespace velmar::settings_formats {
 
 class IniText {
   public:
@@ -28,4 +31,4 @@ class IniText {
     QByteArray bytes_;
 };
 
-}  // namespace velmar::platform
+}  // namespace velmar::settings_formats

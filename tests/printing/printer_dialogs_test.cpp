@@ -1,7 +1,7 @@
 // The printer dialog as a user meets it, driven in this process: it opens on the saved
 // printer, paper and orientation (or names the saved printer that is gone), confirmed as
 // it is it gives back what it showed, and its buttons speak Japanese.
-#include "image_component/printer_dialogs.h"
+#include "printing/printer_dialogs.h"
 #include "doubles/temp_home.h"
 #include "print_window/run.h"
 

@@ -1,4 +1,4 @@
-#include "image_component/png_stream.h"
+#include "image_files/png_stream.h"
 
 #include <QtEndian>
 

@@ -2,7 +2,7 @@
 // files that record none, so the headers of JPEG, PNG, BMP and TIFF files are parsed here.
 // Every read goes through a bounds-checked window on the device, so a hostile file can make
 // the result 0 but can never make us read outside the file or loop without end.
-#include "image_component/recorded_resolution.h"
+#include "image_files/recorded_resolution.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,6 +1,6 @@
-#include "image_component/page_painter.h"
+#include "printing/page_painter.h"
 
-#include "image_component/image_loader.h"
+#include "image_files/image_loader.h"
 
 #include "base/error.h"
 

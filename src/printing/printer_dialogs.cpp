@@ -1,5 +1,5 @@
-#include "image_component/printer_dialogs.h"
-#include "image_component/print_queue.h"
+#include "printing/printer_dialogs.h"
+#include "printing/print_queue.h"
 
 #include <QComboBox>
 #include <QDialog>

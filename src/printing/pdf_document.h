@@ -3,8 +3,8 @@
 // same pixels; other decoded pixels go in losslessly (Flate).
 #pragma once
 
-#include "image_component/jpeg_layout.h"
-#include "image_component/png_stream.h"
+#include "image_files/jpeg_layout.h"
+#include "image_files/png_stream.h"
 
 #include <QImage>
 #include <QImageIOHandler>

@@ -1,6 +1,10 @@
-#include "image_component/printer_settings.h"
+#include "printing/printer_settings.h"
 
-#include "platform/platform.h"
+#include "base/error.h"
+#include "platform/atomic_file.h"
+#include "platform/diagnostics.h"
+#include "platform/regular_file.h"
+#include "settings_formats/ini_text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -59,7 +63,7 @@ PrinterSettings readPrinterSettings(const QString& settingsFile) {
     if (settingsFile.isEmpty()) {
         return settings;
     }
-    const platform::IniText file(readableContent(settingsFile));
+    const settings_formats::IniText file(readableContent(settingsFile));
     const auto value = [&file](QLatin1String key) {
         return file.value(kGroup, key).value_or(QString()).trimmed();
     };
@@ -90,7 +94,7 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
     if (!existing.read() && !existing.missing()) {
         throw failed(existing.reason);
     }
-    platform::IniText file(existing.bytes);
+    settings_formats::IniText file(existing.bytes);
     file.setValue(kGroup, kNameKey, settings.name);
     if (isPdfName(settings.name)) {
         file.setValue(kGroup, kBuiltInKey,

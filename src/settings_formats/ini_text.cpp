@@ -1,12 +1,12 @@
 // A line-preserving INI updater. Keys, section names and values are escaped as QSettings
 // escapes them, so files written here read back the same with QSettings and the reverse.
-#include "platform/ini_text.h"
+#include "settings_formats/ini_text.h"
 
 #include <QList>
 
 #include <utility>
 
-namespace velmar::platform {
+namespace velmar::settings_formats {
 
 namespace {
 
@@ -285,4 +285,4 @@ void IniText::setValue(const QString& section, const QString& key, const QString
     bytes_ = joined(lines);
 }
 
-}  // namespace velmar::platform
+}  // namespace velmar::settings_formats

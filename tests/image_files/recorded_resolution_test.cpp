@@ -1,7 +1,7 @@
-#include "image_component/recorded_resolution.h"
+#include "image_files/recorded_resolution.h"
 
 #include "doubles/temp_home.h"
-#include "image_component/image_fixtures.h"
+#include "image_files/image_fixtures.h"
 
 #include <gtest/gtest.h>
 

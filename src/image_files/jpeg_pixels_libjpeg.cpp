@@ -3,7 +3,7 @@
 // reports fatal errors through longjmp, so the member functions that call into it hold only
 // trivially destructible locals. A warning that means the decoder made up pixels ends a
 // decoding as a fatal error does.
-#include "image_component/jpeg_pixels.h"
+#include "image_files/jpeg_pixels.h"
 
 #include "image_component/image_component.h"
 

@@ -1,9 +1,13 @@
+// Folder printing/: printers, their settings and dialogs, the PDF writer, the page painter and
+// the print-system queues. May use image_files/, settings_formats/, platform/ and base/; never
+// image_component/.
+//
 // Prints a finished document on a print queue of the system's print service. Each system
 // takes the document in its own form: CUPS gets the program's own PDF, Windows printers get
 // the pages drawn through their drivers.
 #pragma once
 
-#include "image_component/pdf_document.h"
+#include "printing/pdf_document.h"
 
 #include <QPointF>
 #include <QRectF>

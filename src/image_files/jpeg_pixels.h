@@ -6,7 +6,8 @@
 // of the markers around the data that leave every pixel as the file has it are not damage.
 #pragma once
 
-#include "image_component/recorded_resolution.h"
+#include "image_files/damaged_image.h"
+#include "image_files/recorded_resolution.h"
 
 #include <QImage>
 #include <QSize>

@@ -1,8 +1,8 @@
 // Windows printers get the pages drawn through Qt's Windows print support, which hands
 // them to the printer's own driver: every printer takes that, whatever language it speaks.
 // The printer carries the paper, orientation, copies and two-sided printing chosen.
-#include "image_component/page_painter.h"
-#include "image_component/print_queue.h"
+#include "printing/page_painter.h"
+#include "printing/print_queue.h"
 
 #include <windows.h>
 #include <winspool.h>

@@ -1,6 +1,6 @@
 // Walks the marker segments of a JPEG file up to its first scan, then on to its end. Every length
 // is checked against the file, and the walk is bounded, so a hostile file can only make it give up.
-#include "image_component/jpeg_layout.h"
+#include "image_files/jpeg_layout.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "image_component/image_fixtures.h"
+#include "image_files/image_fixtures.h"
 
 #include <QBuffer>
 #include <QByteArrayView>

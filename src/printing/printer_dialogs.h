@@ -4,7 +4,7 @@
 // dialog offers only what the printer-settings file keeps.
 #pragma once
 
-#include "image_component/printer_settings.h"
+#include "printing/printer_settings.h"
 
 #include <QList>
 #include <QPageLayout>

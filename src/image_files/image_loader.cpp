@@ -1,7 +1,6 @@
-#include "image_component/image_loader.h"
+#include "image_files/image_loader.h"
 
-#include "image_component/image_component.h"
-#include "image_component/jpeg_pixels.h"
+#include "image_files/jpeg_pixels.h"
 
 #include "base/error.h"
 #include "platform/diagnostics.h"

@@ -1,6 +1,7 @@
-#include "image_component/pdf_document.h"
+#include "printing/pdf_document.h"
 
-#include "platform/platform.h"
+#include "base/app_title.h"
+#include "base/error.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -375,7 +376,7 @@ void writePdf(QIODevice& device, const std::vector<PdfPage>& pages, const QStrin
     const int info = out.newObject();
     out.object(catalog, "<< /Type /Catalog /Pages " + QByteArray::number(tree) + " 0 R >>");
     out.object(info, "<< /Title " + pdfText(title) + " /Producer " +
-                         pdfText(QLatin1String(platform::kAppTitle)) + " >>");
+                         pdfText(QLatin1String(kAppTitle)) + " >>");
     QByteArray kids;
     for (const PdfPage& page : pages) {
         kids += QByteArray::number(writePage(out, page, tree)) + " 0 R ";

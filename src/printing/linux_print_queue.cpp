@@ -1,6 +1,6 @@
 // Prints on CUPS queues with CUPS's client library: the document goes to the queue as the
 // PDF the program wrote, streamed into the request without a temporary file.
-#include "image_component/print_queue.h"
+#include "printing/print_queue.h"
 
 #include "base/error.h"
 
