@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -47,6 +48,58 @@ void checkReadable(const QString& path, QImageReader& reader) {
     }
 }
 
+// The format the file's first bytes name, among those photos and scans come in; empty when
+// they name none of them.
+QByteArray formatByContent(const QString& path) {
+    QFile file(path);
+    constexpr qint64 kLongestSignature = 12;
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray head = file.read(kLongestSignature);
+    const auto at = [&head](qsizetype offset, QByteArrayView signature) {
+        return head.sliced(std::min(offset, head.size())).startsWith(signature);
+    };
+    if (at(0, "\x89PNG\r\n\x1a\n")) {
+        return "png";
+    }
+    if (at(0, "\xFF\xD8\xFF")) {
+        return "jpeg";
+    }
+    if (at(0, "GIF87a") || at(0, "GIF89a")) {
+        return "gif";
+    }
+    if (at(0, QByteArrayView("II*\0", 4)) || at(0, QByteArrayView("MM\0*", 4))) {
+        return "tiff";
+    }
+    if (at(0, "RIFF") && at(8, "WEBP")) {
+        return "webp";
+    }
+    if (at(0, "BM")) {
+        return "bmp";
+    }
+    return {};
+}
+
+// Sets the reader on the file so that it asks only the handler of the format the file's
+// first bytes name: left to itself, the reader loads every image-format plugin to ask each
+// whether it takes the file. A file of another format, or one that handler does not take,
+// is left to the reader's own detection.
+void openByContent(QImageReader& reader, const QString& path) {
+    reader.setFileName(path);
+    const QByteArray format = formatByContent(path);
+    if (format.isEmpty()) {
+        return;
+    }
+    reader.setFormat(format);
+    reader.setAutoDetectImageFormat(false);
+    if (!reader.canRead()) {
+        reader.setFileName(path);
+        reader.setFormat({});
+        reader.setAutoDetectImageFormat(true);
+    }
+}
+
 [[noreturn]] void raiseUnreadable(const QString& reason) {
     throw Error(QStringLiteral("画像ﾃﾞｰﾀを読み取れません (%1)").arg(reason));
 }
@@ -71,7 +124,8 @@ void attachResolution(QImage& image, RecordedResolution resolution) {
 }
 
 QImage decodeUpright(const QString& path) {
-    QImageReader reader(path);
+    QImageReader reader;
+    openByContent(reader, path);
     reader.setAutoTransform(true);
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
@@ -238,7 +292,8 @@ std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
 }
 
 LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) {
-    QImageReader reader(path);
+    QImageReader reader;
+    openByContent(reader, path);
     checkReadable(path, reader);
     if (reader.format() == "jpeg") {
         if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader, std::move(readAhead))) {
