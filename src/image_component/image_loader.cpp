@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QList>
 #include <QTransform>
 
 #include <algorithm>
@@ -163,11 +164,62 @@ QByteArray wholeFile(const QString& path) {
     return file.readAll();
 }
 
-// Whether a PDF reader decodes the stream to the pixels the file's reader gave.
-bool sameAsDecoded(const PngStream& png, const QImage& pixels) {
-    const QImage::Format expected =
-        png.components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888;
-    return png.size == pixels.size() && pixels.format() == expected;
+// The palette's colours as the file's reader holds them, opaque.
+QList<QRgb> paletteColours(const QByteArray& palette) {
+    QList<QRgb> colours;
+    for (qsizetype entry = 0; entry + 2 < palette.size(); entry += 3) {
+        colours << qRgb(static_cast<unsigned char>(palette[entry]),
+                        static_cast<unsigned char>(palette[entry + 1]),
+                        static_cast<unsigned char>(palette[entry + 2]));
+    }
+    return colours;
+}
+
+// Whether the image's colours are the greys a PDF reader gives samples of this depth, evenly
+// from black to white. A 1-bit image may keep its bits flipped, with black and white
+// swapped in its colours.
+bool holdsEvenGreys(const QImage& decoded, int depth) {
+    if (decoded.format() == QImage::Format_Mono) {
+        const QList<QRgb> colours = decoded.colorTable();
+        return depth == 1 && colours.size() == 2 &&
+               ((colours[0] == qRgb(0, 0, 0) && colours[1] == qRgb(255, 255, 255)) ||
+                (colours[0] == qRgb(255, 255, 255) && colours[1] == qRgb(0, 0, 0)));
+    }
+    const int steps = (1 << depth) - 1;
+    if (decoded.format() != QImage::Format_Indexed8 || decoded.colorCount() != steps + 1) {
+        return false;
+    }
+    for (int index = 0; index <= steps; ++index) {
+        const int grey = index * 255 / steps;
+        if (decoded.color(index) != qRgb(grey, grey, grey)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether a PDF reader decodes the stream to the pixels the file's reader gave, in the
+// format that reader gave them.
+bool sameAsDecoded(const PngStream& png, const QImage& decoded) {
+    if (png.size != decoded.size() || decoded.hasAlphaChannel()) {
+        return false;
+    }
+    if (!png.palette.isEmpty()) {
+        return (decoded.format() == QImage::Format_Indexed8 ||
+                decoded.format() == QImage::Format_Mono) &&
+               decoded.colorTable() == paletteColours(png.palette);
+    }
+    switch (png.bitsPerComponent) {
+        case 8:
+            return decoded.format() ==
+                   (png.components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+        case 16:
+            return decoded.format() ==
+                   (png.components == 1 ? QImage::Format_Grayscale16 : QImage::Format_RGBX64);
+        default:  // grey of 1, 2 or 4 bits
+            return decoded.format() == QImage::Format_Grayscale8 ||
+                   holdsEvenGreys(decoded, png.bitsPerComponent);
+    }
 }
 
 }  // namespace
@@ -319,15 +371,15 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     LoadedImage loaded;
     loaded.path = path;
     loaded.resolution = uprightResolution(path, reader.transformation());
-    loaded.image = compacted(std::move(image));
-    loaded.size = loaded.image.size();
-    attachResolution(loaded.image, loaded.resolution);
     if (reader.transformation() == QImageIOHandler::TransformationNone) {
         loaded.png = readPngStream(bytes);
-        if (loaded.png && !sameAsDecoded(*loaded.png, loaded.image)) {
+        if (loaded.png && !sameAsDecoded(*loaded.png, image)) {
             loaded.png.reset();
         }
     }
+    loaded.image = compacted(std::move(image));
+    loaded.size = loaded.image.size();
+    attachResolution(loaded.image, loaded.resolution);
     return loaded;
 }
 
