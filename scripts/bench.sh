@@ -85,18 +85,20 @@ PY
 in_home=(env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config"
   QT_QPA_PLATFORM=offscreen)
 
-# Runs one command; sets wall (seconds, to the millisecond) and kib (peak resident size).
+# Runs one command; sets wall (seconds, to the millisecond), cpu (user + system seconds, in
+# hundredths) and kib (peak resident size).
 run_once() {
-  local start finish
+  local start finish user system
   start=$EPOCHREALTIME
-  /usr/bin/time -f '%M' -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || {
+  /usr/bin/time -f '%U %S %M' -o "$work/time" "$@" >/dev/null 2>"$work/stderr" || {
     cat "$work/stderr" >&2
     echo "bench: failed: $*" >&2
     exit 1
   }
   finish=$EPOCHREALTIME
   wall="$(awk -v a="$start" -v b="$finish" 'BEGIN { printf "%.4f", b - a }')"
-  kib="$(tail -n1 "$work/time")"
+  read -r user system kib < <(tail -n1 "$work/time")
+  cpu="$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')"
   rm -f "$pdfs"/*.pdf "$work/out.pdf"
 }
 
@@ -107,36 +109,47 @@ summary() {
     END { printf "%.*f (%.*f–%.*f)", d, v[int((NR + 1) / 2)], d, v[1], d, v[NR] }'
 }
 
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.4f", a / b; else print "inf" }'; }
+
 # Runs the commands in the arrays A and B in $1 pairs, the order turning round each pair.
-# Sets a_sum, b_sum (wall times in $unit), ratio_sum (A / B per pair), a_peak, b_peak (MiB).
+# Sets a_sum, b_sum (wall times in $unit, CPU times after them), ratio_sum (A / B per pair:
+# wall, then CPU), a_peak, b_peak (MiB).
 unit=s unit_scale=1 unit_digits=3
 paired() {
-  local pairs="$1" i a_times=() b_times=() ratios=() a_wall b_wall
+  local pairs="$1" i a_times=() b_times=() a_cpus=() b_cpus=() ratios=() cpu_ratios=()
+  local a_wall b_wall a_cpu b_cpu
   a_peak=0; b_peak=0
   for i in $(seq "$pairs"); do
     if [ $((i % 2)) -eq 1 ]; then
-      run_once "${A[@]}"; a_wall="$wall"; [ "$kib" -gt "$a_peak" ] && a_peak="$kib"
-      run_once "${B[@]}"; b_wall="$wall"; [ "$kib" -gt "$b_peak" ] && b_peak="$kib"
+      run_once "${A[@]}"; a_wall="$wall"; a_cpu="$cpu"; [ "$kib" -gt "$a_peak" ] && a_peak="$kib"
+      run_once "${B[@]}"; b_wall="$wall"; b_cpu="$cpu"; [ "$kib" -gt "$b_peak" ] && b_peak="$kib"
     else
-      run_once "${B[@]}"; b_wall="$wall"; [ "$kib" -gt "$b_peak" ] && b_peak="$kib"
-      run_once "${A[@]}"; a_wall="$wall"; [ "$kib" -gt "$a_peak" ] && a_peak="$kib"
+      run_once "${B[@]}"; b_wall="$wall"; b_cpu="$cpu"; [ "$kib" -gt "$b_peak" ] && b_peak="$kib"
+      run_once "${A[@]}"; a_wall="$wall"; a_cpu="$cpu"; [ "$kib" -gt "$a_peak" ] && a_peak="$kib"
     fi
-    a_times+=("$a_wall"); b_times+=("$b_wall")
-    ratios+=("$(awk -v a="$a_wall" -v b="$b_wall" 'BEGIN { printf "%.4f", a / b }')")
+    a_times+=("$a_wall"); b_times+=("$b_wall"); a_cpus+=("$a_cpu"); b_cpus+=("$b_cpu")
+    ratios+=("$(ratio "$a_wall" "$b_wall")"); cpu_ratios+=("$(ratio "$a_cpu" "$b_cpu")")
   done
-  a_sum="$(scale="$unit_scale" digits="$unit_digits" summary "${a_times[@]}") $unit"
-  b_sum="$(scale="$unit_scale" digits="$unit_digits" summary "${b_times[@]}") $unit"
-  ratio_sum="$(digits=2 summary "${ratios[@]}")×"
+  a_sum="$(times_text a_times a_cpus)"
+  b_sum="$(times_text b_times b_cpus)"
+  ratio_sum="$(digits=2 summary "${ratios[@]}")×; CPU $(digits=2 summary "${cpu_ratios[@]}")×"
   a_peak=$((a_peak / 1024)); b_peak=$((b_peak / 1024))
 }
 
-# Runs the command in array A $1 times; sets a_sum in milliseconds.
+# "wall; CPU" of the arrays named $1 (wall times) and $2 (CPU times), in $unit.
+times_text() {
+  local -n walls="$1" cpus="$2"
+  printf '%s %s; CPU %s %s' "$(scale="$unit_scale" digits="$unit_digits" summary "${walls[@]}")" \
+    "$unit" "$(scale="$unit_scale" digits="$unit_digits" summary "${cpus[@]}")" "$unit"
+}
+
+# Runs the command in array A $1 times; sets a_sum.
 alone() {
-  local i times=()
+  local i times=() cpus=()
   for i in $(seq "$1"); do
-    run_once "${A[@]}"; times+=("$wall")
+    run_once "${A[@]}"; times+=("$wall"); cpus+=("$cpu")
   done
-  a_sum="$(scale=1000 digits=1 summary "${times[@]}") ms"
+  a_sum="$(times_text times cpus)"
 }
 
 # Prints one PDF for the image: its size over the file's, and its images' bits a sample.
@@ -159,7 +172,7 @@ if [ -n "$before" ]; then
   row "1×1 PNG, print-only to PDF" "$a_sum" "before: $b_sum" "$ratio_sum" "≤ 20 ms"
 else
   A=("${in_home[@]}" "$velmar" "$images/1x1.png")
-  alone $((runs * 3))
+  unit=ms unit_scale=1000 unit_digits=1 alone $((runs * 3))
   row "1×1 PNG, print-only to PDF" "$a_sum" "" "" "≤ 20 ms"
 fi
 
@@ -201,7 +214,7 @@ row "peak memory, 24mp JPEG" "$jpeg_peak MiB" "" "" "≤ 40 MiB"
 echo
 echo "Velmar $("$velmar" --version 2>/dev/null | awk '{print $2}') on $machine; load average $load_start at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end; $runs pairs a comparison ($((runs * 3)) for 1×1)."
 echo
-echo "Wall times: median (lowest–highest). Ratio: the median (lowest–highest) of the pairs' own ratios."
+echo "Times: wall, then CPU (user + system, counted in hundredths of a second), each the median (lowest–highest). Ratio: the median (lowest–highest) of the pairs' own ratios, wall and CPU."
 echo
 echo "| case | Velmar | compared with | ratio | target |"
 echo "|---|---|---|---|---|"
