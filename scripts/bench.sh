@@ -138,9 +138,9 @@ paired() {
 
 # "wall; CPU" of the arrays named $1 (wall times) and $2 (CPU times), in $unit.
 times_text() {
-  local -n walls="$1" cpus="$2"
-  printf '%s %s; CPU %s %s' "$(scale="$unit_scale" digits="$unit_digits" summary "${walls[@]}")" \
-    "$unit" "$(scale="$unit_scale" digits="$unit_digits" summary "${cpus[@]}")" "$unit"
+  local -n walls_="$1" cpus_="$2"
+  printf '%s %s; CPU %s %s' "$(scale="$unit_scale" digits="$unit_digits" summary "${walls_[@]}")" \
+    "$unit" "$(scale="$unit_scale" digits="$unit_digits" summary "${cpus_[@]}")" "$unit"
 }
 
 # Runs the command in array A $1 times; sets a_sum.
