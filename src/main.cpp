@@ -7,8 +7,28 @@
 #include <QApplication>
 
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <memory>
+
+namespace {
+
+// A run that never showed the window has written and closed all it made when it returns
+// (the window, the image control and its printer are gone by then). The toolkit's own
+// teardown is skipped: it would read the whole font configuration only to free it, and
+// unload every library one by one. Sanitized builds keep it for their leak check.
+int finished(const velmar::print_window::RunEnd& end) {
+#ifndef VELMAR_SANITIZED
+    if (!end.windowShown) {
+        static_cast<void>(std::fflush(nullptr));
+        std::_Exit(end.exitStatus);
+    }
+#endif
+    return end.exitStatus;
+}
+
+}  // namespace
 
 // The toolkit is given the program's name only: every argument is Velmar's, so a file
 // named like a toolkit option ("-reverse", "-platform") is printed like any other. The
@@ -26,9 +46,10 @@ int main(int argc, char* argv[]) {
         std::array<char*, 2> toolkitArgv{argc > 0 ? argv[0] : nullptr, nullptr};
         const QApplication app(toolkitArgc, toolkitArgv.data());
         QApplication::setApplicationVersion(QStringLiteral(VELMAR_VERSION));
-        const int status = velmar::print_window::run(native.services(), std::move(readAhead));
+        const velmar::print_window::RunEnd end =
+            velmar::print_window::run(native.services(), std::move(readAhead));
         velmar::platform::settleNotifications();
-        return status;
+        return finished(end);
     } catch (const std::exception& error) {
         velmar::platform::writeDiagnostic(QStringLiteral("error: ") +
                                           QString::fromStdString(error.what()));

@@ -149,7 +149,7 @@ void QtImagePrinter::DocumentName(const QString& name) {
 }
 
 bool QtImagePrinter::BeginDocument() {
-    if (!printer_) {
+    if (!printer_ && !printsToPdf_) {
         return false;
     }
     document_.emplace();
@@ -274,12 +274,12 @@ bool QtImagePrinter::configureFromSettings() {
     return false;
 }
 
+// The built-in printer needs its paper only: a QPrinter would ask the print system for its
+// default printer first.
 void QtImagePrinter::configurePdf(const PrinterSettings& settings) {
-    printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    printer_->setOutputFormat(QPrinter::PdfFormat);
-    printer_->setPageSize(settings.paper.value_or(QPageSize(QPageSize::A4)));
-    printer_->setPageOrientation(settings.orientation);
-    printer_->setFullPage(true);
+    printer_.reset();
+    pdfPage_ = QPageLayout(settings.paper.value_or(QPageSize(QPageSize::A4)), settings.orientation,
+                           QMarginsF());
     printsToPdf_ = true;
     pdfFolder_ = pdfOutputFolder(settingsFile_, settings);
 }
@@ -336,7 +336,7 @@ bool QtImagePrinter::runDialog(PrinterDialogKind kind, const QString& title) {
 PageGeometry QtImagePrinter::pageGeometry() const {
     // A printer's printable area is what the device can reach: the layout's minimum
     // margins. The layout's own margins are page-setup margins that Qt starts at 10 pt.
-    QPageLayout layout = printer_->pageLayout();
+    QPageLayout layout = printsToPdf_ ? pdfPage_ : printer_->pageLayout();
     layout.setUnits(QPageLayout::Millimeter);
     const QMarginsF margins =
         printsToPdf_ ? QMarginsF(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm)

@@ -8,6 +8,7 @@
 #include "printing/printer_settings.h"
 
 #include <QMarginsF>
+#include <QPageLayout>
 #include <QRectF>
 #include <QSizeF>
 
@@ -100,8 +101,9 @@ class QtImagePrinter final : public ImagePrinter {
     QString settingsFile_;
     QString documentName_;
     std::int32_t dialogFlags_ = 0;
-    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<QPrinter> printer_;  // a system printer's
     bool printsToPdf_ = false;
+    QPageLayout pdfPage_;  // the built-in printer's paper
     QString pdfFolder_;
     std::optional<std::vector<Page>> document_;
     // Readings of the placed JPEGs' data; each must end well before the document is given

@@ -9,8 +9,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QList>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <thread>
@@ -46,6 +48,58 @@ void checkReadable(const QString& path, QImageReader& reader) {
     const QSize size = reader.size();
     if (size.isValid() && exceedsAllocationLimit(size)) {
         throw Error(QStringLiteral("画像が大きすぎます (%1)").arg(sizeText(size)));
+    }
+}
+
+// The format the file's first bytes name, among those photos and scans come in; empty when
+// they name none of them.
+QByteArray formatByContent(const QString& path) {
+    QFile file(path);
+    constexpr qint64 kLongestSignature = 12;
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray head = file.read(kLongestSignature);
+    const auto at = [&head](qsizetype offset, QByteArrayView signature) {
+        return head.sliced(std::min(offset, head.size())).startsWith(signature);
+    };
+    if (at(0, "\x89PNG\r\n\x1a\n")) {
+        return "png";
+    }
+    if (at(0, "\xFF\xD8\xFF")) {
+        return "jpeg";
+    }
+    if (at(0, "GIF87a") || at(0, "GIF89a")) {
+        return "gif";
+    }
+    if (at(0, QByteArrayView("II*\0", 4)) || at(0, QByteArrayView("MM\0*", 4))) {
+        return "tiff";
+    }
+    if (at(0, "RIFF") && at(8, "WEBP")) {
+        return "webp";
+    }
+    if (at(0, "BM")) {
+        return "bmp";
+    }
+    return {};
+}
+
+// Sets the reader on the file so that it asks only the handler of the format the file's
+// first bytes name: left to itself, the reader loads every image-format plugin to ask each
+// whether it takes the file. A file of another format, or one that handler does not take,
+// is left to the reader's own detection.
+void openByContent(QImageReader& reader, const QString& path) {
+    reader.setFileName(path);
+    const QByteArray format = formatByContent(path);
+    if (format.isEmpty()) {
+        return;
+    }
+    reader.setFormat(format);
+    reader.setAutoDetectImageFormat(false);
+    if (!reader.canRead()) {
+        reader.setFileName(path);
+        reader.setFormat({});
+        reader.setAutoDetectImageFormat(true);
     }
 }
 
@@ -88,7 +142,8 @@ void attachResolution(QImage& image, RecordedResolution resolution) {
 }
 
 QImage decodeUpright(const QString& path) {
-    QImageReader reader(path);
+    QImageReader reader;
+    openByContent(reader, path);
     reader.setAutoTransform(true);
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
@@ -126,11 +181,62 @@ QByteArray wholeFile(const QString& path) {
     return file.readAll();
 }
 
-// Whether a PDF reader decodes the stream to the pixels the file's reader gave.
-bool sameAsDecoded(const PngStream& png, const QImage& pixels) {
-    const QImage::Format expected =
-        png.components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB888;
-    return png.size == pixels.size() && pixels.format() == expected;
+// The palette's colours as the file's reader holds them, opaque.
+QList<QRgb> paletteColours(const QByteArray& palette) {
+    QList<QRgb> colours;
+    for (qsizetype entry = 0; entry + 2 < palette.size(); entry += 3) {
+        colours << qRgb(static_cast<unsigned char>(palette[entry]),
+                        static_cast<unsigned char>(palette[entry + 1]),
+                        static_cast<unsigned char>(palette[entry + 2]));
+    }
+    return colours;
+}
+
+// Whether the image's colours are the greys a PDF reader gives samples of this depth, evenly
+// from black to white. A 1-bit image may keep its bits flipped, with black and white
+// swapped in its colours.
+bool holdsEvenGreys(const QImage& decoded, int depth) {
+    if (decoded.format() == QImage::Format_Mono) {
+        const QList<QRgb> colours = decoded.colorTable();
+        return depth == 1 && colours.size() == 2 &&
+               ((colours[0] == qRgb(0, 0, 0) && colours[1] == qRgb(255, 255, 255)) ||
+                (colours[0] == qRgb(255, 255, 255) && colours[1] == qRgb(0, 0, 0)));
+    }
+    const int steps = (1 << depth) - 1;
+    if (decoded.format() != QImage::Format_Indexed8 || decoded.colorCount() != steps + 1) {
+        return false;
+    }
+    for (int index = 0; index <= steps; ++index) {
+        const int grey = index * 255 / steps;
+        if (decoded.color(index) != qRgb(grey, grey, grey)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether a PDF reader decodes the stream to the pixels the file's reader gave, in the
+// format that reader gave them.
+bool sameAsDecoded(const PngStream& png, const QImage& decoded) {
+    if (png.size != decoded.size() || decoded.hasAlphaChannel()) {
+        return false;
+    }
+    if (!png.palette.isEmpty()) {
+        return (decoded.format() == QImage::Format_Indexed8 ||
+                decoded.format() == QImage::Format_Mono) &&
+               decoded.colorTable() == paletteColours(png.palette);
+    }
+    switch (png.bitsPerComponent) {
+        case 8:
+            return decoded.format() ==
+                   (png.components == 1 ? QImage::Format_Grayscale8 : QImage::Format_RGB32);
+        case 16:
+            return decoded.format() ==
+                   (png.components == 1 ? QImage::Format_Grayscale16 : QImage::Format_RGBX64);
+        default:  // grey of 1, 2 or 4 bits
+            return decoded.format() == QImage::Format_Grayscale8 ||
+                   holdsEvenGreys(decoded, png.bitsPerComponent);
+    }
 }
 
 }  // namespace
@@ -245,7 +351,8 @@ std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
 }
 
 LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) {
-    QImageReader reader(path);
+    QImageReader reader;
+    openByContent(reader, path);
     checkReadable(path, reader);
     // A JPEG that is decoded now is refused now when its data is damaged, since Qt's
     // reader fills in what is missing; the reading through runs while Qt decodes.
@@ -281,15 +388,15 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     LoadedImage loaded;
     loaded.path = path;
     loaded.resolution = uprightResolution(path, reader.transformation());
-    loaded.image = compacted(std::move(image));
-    loaded.size = loaded.image.size();
-    attachResolution(loaded.image, loaded.resolution);
     if (reader.transformation() == QImageIOHandler::TransformationNone) {
         loaded.png = readPngStream(bytes);
-        if (loaded.png && !sameAsDecoded(*loaded.png, loaded.image)) {
+        if (loaded.png && !sameAsDecoded(*loaded.png, image)) {
             loaded.png.reset();
         }
     }
+    loaded.image = compacted(std::move(image));
+    loaded.size = loaded.image.size();
+    attachResolution(loaded.image, loaded.resolution);
     return loaded;
 }
 

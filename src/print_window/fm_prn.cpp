@@ -55,13 +55,20 @@ QIcon programIcon() {
 fmPrn::fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg)
     : services_(services), ikImg_(std::move(ikImg)) {
     setWindowTitle(QString::fromUtf8(kCaption));
-    setWindowIcon(programIcon());
     auto client = std::make_unique<QWidget>();
     client_ = client.get();
     setCentralWidget(client.release());  // the window owns its client area
     ikImg_->Widget().setParent(client_);
     client_->installEventFilter(this);
+}
+
+// The menus, the icon and the size wait until the window is to be shown: a print-only run
+// never shows it, and the menu bar's and the icon's images would load every image-format
+// plugin, measuring the menu bar would set up the fonts.
+void fmPrn::prepareToShow() {
     buildMenus();
+    setBackUpChecks();
+    setWindowIcon(programIcon());
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
@@ -93,8 +100,8 @@ void fmPrn::startUp() {
                                              settings_store::Variant::fromInt16(kNoBackUp)));
     ikImg_->Printer().SettingsFile(state.sUserDataFolder + QLatin1String(kPrinterSettingsFile));
     const QString path = pathFromArguments(services_.process.argumentText());
-    setBackUpChecks();
     if (path.isEmpty() || !services_.lookup.hasNormalEntry(path)) {
+        prepareToShow();
         return;
     }
     printOnly(path);
@@ -155,7 +162,9 @@ void fmPrn::Form_Unload() {
 // releases it; the window asks for it once and keeps it until then.
 user_data::yIni& fmPrn::sharedIni() {
     if (ini_ == nullptr) {
-        ini_ = &user_data::sharedIni(services_, image_component::readableMimeTypes());
+        // Listing the readable types loads every image-format plugin: only a shortcut
+        // needs them.
+        ini_ = &user_data::sharedIni(services_, image_component::readableMimeTypes);
     }
     return *ini_;
 }

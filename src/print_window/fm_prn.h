@@ -66,6 +66,7 @@ class fmPrn final : public QMainWindow {
 
   private:
     void startUp();
+    void prepareToShow();
     void printOnly(const QString& path);
     void Form_Unload();
     void Form_Resize();

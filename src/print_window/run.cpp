@@ -25,31 +25,32 @@ std::shared_ptr<image_component::JpegDataCheck> readAheadNamedImage(
     return image_component::readAhead(pathFromArguments(services.process.argumentText()));
 }
 
-int run(const platform::Services& services,
-        std::shared_ptr<image_component::JpegDataCheck> readAhead) {
+RunEnd run(const platform::Services& services,
+           std::shared_ptr<image_component::JpegDataCheck> readAhead) {
     // Answered before the window, the settings or the user-data folder exist.
     if (answerCommandLineRequest(services)) {
-        return 0;
+        return {};
     }
     image_component::configureImageReaders();
     // The whole interface is Japanese, the toolkit's dates and numbers too.
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     QTranslator toolkitTexts;
     loadToolkitTranslations(toolkitTexts);
-    QApplication::setWindowIcon(programIcon());
     fmPrn window(services, image_component::makeImageKit(std::move(readAhead)));
     window.Form_Load();
     if (window.isUnloaded()) {
-        return window.exitStatus();
+        return {window.exitStatus(), false};
     }
     if (platform::isHeadless()) {
         platform::writeDiagnostic(QStringLiteral("no display to show the window on"));
         window.Unload();
-        return window.exitStatus();
+        return {window.exitStatus(), false};
     }
+    // Set only now: reading the icon's images would load every image-format plugin.
+    QApplication::setWindowIcon(programIcon());
     window.show();
     QApplication::exec();
-    return window.exitStatus();
+    return {window.exitStatus(), true};
 }
 
 }  // namespace velmar::print_window

@@ -21,10 +21,16 @@ bool loadToolkitTranslations(QTranslator& translator);
 [[nodiscard]] std::shared_ptr<image_component::JpegDataCheck> readAheadNamedImage(
     const platform::Services& services);
 
+// How a run ended. Everything the run made is written and closed by then.
+struct RunEnd {
+    int exitStatus = 0;
+    bool windowShown = false;
+};
+
 // Runs the program: answers --help and --version (see command_line.h), or else start-up,
 // then the window until it closes. readAhead is what readAheadNamedImage started, or
-// empty. Returns the exit status.
-[[nodiscard]] int run(const platform::Services& services,
-                      std::shared_ptr<image_component::JpegDataCheck> readAhead = {});
+// empty.
+[[nodiscard]] RunEnd run(const platform::Services& services,
+                         std::shared_ptr<image_component::JpegDataCheck> readAhead = {});
 
 }  // namespace velmar::print_window

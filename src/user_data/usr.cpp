@@ -1,6 +1,8 @@
 #include "user_data/usr.h"
 #include "user_data/y_ini.h"
 
+#include <utility>
+
 namespace velmar::user_data {
 
 namespace {
@@ -29,10 +31,10 @@ platform::FileSystem& EnsureFso() {
     return *state.oFso;
 }
 
-yIni& sharedIni(const platform::Services& services, const QStringList& programFileTypes) {
+yIni& sharedIni(const platform::Services& services, std::function<QStringList()> programFileTypes) {
     Usr& state = usr();
     if (!state.yIni) {
-        state.yIni = std::make_unique<yIni>(services, programFileTypes);
+        state.yIni = std::make_unique<yIni>(services, std::move(programFileTypes));
     }
     return *state.yIni;
 }

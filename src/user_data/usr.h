@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace velmar::user_data {
@@ -36,7 +37,7 @@ platform::FileSystem& EnsureFso();
 // The shared settings object, created on first use with the given services.
 // programFileTypes is used only when it is created.
 [[nodiscard]] yIni& sharedIni(const platform::Services& services,
-                              const QStringList& programFileTypes = {});
+                              std::function<QStringList()> programFileTypes = {});
 
 // Releases the shared settings object, then the file-system service.
 void releaseShared();

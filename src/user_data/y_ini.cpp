@@ -48,7 +48,7 @@ QString definitionFilePath(const QString& executableFilePath) {
            QLatin1String(kDefinitionFile);
 }
 
-yIni::yIni(const platform::Services& services, QStringList programFileTypes)
+yIni::yIni(const platform::Services& services, std::function<QStringList()> programFileTypes)
     : services_(services),
       programFileTypes_(std::move(programFileTypes)),
       document_([]() -> platform::FileSystem& { return EnsureFso(); }, services.messages) {}

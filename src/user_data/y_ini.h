@@ -23,6 +23,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace velmar::user_data {
@@ -46,8 +47,9 @@ inline constexpr auto kDefaultDefinition = "%applicaion data%";
 class yIni {
   public:
     // programFileTypes: the file types the program opens, which its Send To shortcut
-    // offers it for.
-    explicit yIni(const platform::Services& services, QStringList programFileTypes = {});
+    // offers it for; asked only when a shell operation needs them.
+    explicit yIni(const platform::Services& services,
+                  std::function<QStringList()> programFileTypes = {});
 
     // Decides the per-user data folder from the definition file (see definitionFilePath),
     // records the executable's path in the per-user settings store and creates the folder.
@@ -96,7 +98,7 @@ class yIni {
     [[nodiscard]] QString toolFolder(std::int32_t specialFolder) const;
 
     platform::Services services_;
-    QStringList programFileTypes_;
+    std::function<QStringList()> programFileTypes_;
     std::int32_t nOwnerWnd_ = 0;
     settings_store::SettingsDocument document_;
 };

@@ -11,7 +11,7 @@ shell::ShellContext yIni::shellContext() const {
                                nOwnerWnd_,
                                services_.desktop,
                                services_.messages,
-                               programFileTypes_};
+                               programFileTypes_ ? programFileTypes_() : QStringList()};
 }
 
 void yIni::W_Help(const QString& sJob) {

@@ -422,6 +422,47 @@ QByteArray pngWithoutPhys(const QImage& image) {
     return replacePhys(qtEncoded(image, "PNG"), {});
 }
 
+QByteArray pngFromSamples(const PngSamples& layout) {
+    const int channels = layout.colourType == 2 ? 3 : 1;
+    const std::uint32_t limit = layout.colourType == 3
+                                    ? static_cast<std::uint32_t>(layout.indexLimit)
+                                    : std::uint32_t{1} << layout.depth;
+    std::uint32_t seed = 12345;
+    QByteArray rows;
+    for (int y = 0; y < layout.height; ++y) {
+        rows += '\0';  // no filter
+        std::uint32_t bits = 0;
+        int pending = 0;
+        for (int sample = 0; sample < layout.width * channels; ++sample) {
+            seed = seed * 1103515245u + 12345u;
+            const std::uint32_t value = (seed >> 8) % limit;
+            bits = (bits << layout.depth) | value;
+            pending += layout.depth;
+            while (pending >= 8) {
+                pending -= 8;
+                rows += static_cast<char>((bits >> pending) & 0xFFu);
+            }
+        }
+        if (pending > 0) {
+            rows += static_cast<char>((bits << (8 - pending)) & 0xFFu);
+        }
+    }
+    QByteArray header = encodeUnsigned(static_cast<std::uint32_t>(layout.width), 4, true) +
+                        encodeUnsigned(static_cast<std::uint32_t>(layout.height), 4, true);
+    header += static_cast<char>(layout.depth);
+    header += static_cast<char>(layout.colourType);
+    header += QByteArray(3, '\0');  // deflate, adaptive filters, not interlaced
+    QByteArray png = QByteArray("\x89PNG\r\n\x1a\n", kPngSignatureSize) + pngChunk("IHDR", header);
+    if (!layout.palette.isEmpty()) {
+        png += pngChunk("PLTE", layout.palette);
+    }
+    if (!layout.transparency.isEmpty()) {
+        png += pngChunk("tRNS", layout.transparency);
+    }
+    // qCompress puts the length before the zlib stream.
+    return png + pngChunk("IDAT", qCompress(rows).sliced(4)) + pngChunk("IEND", {});
+}
+
 QByteArray bmpWithPelsPerMeter(std::int32_t x, std::int32_t y, const QImage& image) {
     constexpr qsizetype kPelsPerMeterOffset = 14 + 24;
     QByteArray bmp = qtEncoded(image, "BMP");

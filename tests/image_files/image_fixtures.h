@@ -96,6 +96,21 @@ enum class JpegChange {
 [[nodiscard]] QByteArray pngClaimingSize(std::uint32_t width, std::uint32_t height);
 [[nodiscard]] QByteArray pngWithoutPhys(const QImage& image = twoColourImage());
 
+// A PNG written sample by sample, unfiltered: colour type 0 (grey), 2 (colour) or 3
+// (palette indices) at the given bit depth. Every sample is a different pseudo-random
+// value below 2^depth, an index below indexLimit for a palette (which may reach past the
+// palette's colours). transparency, when not empty, goes into a tRNS chunk.
+struct PngSamples {
+    int width = 0;
+    int height = 0;
+    int depth = 8;
+    int colourType = 0;
+    QByteArray palette;  // RGB triplets
+    int indexLimit = 0;
+    QByteArray transparency;
+};
+[[nodiscard]] QByteArray pngFromSamples(const PngSamples& layout);
+
 // --- BMP
 
 // Qt's BITMAPINFOHEADER encoding with biXPelsPerMeter / biYPelsPerMeter set as given.
