@@ -16,7 +16,7 @@
 #include <thread>
 #include <utility>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 namespace {
 
@@ -111,11 +111,15 @@ QImage turnedUpright(QImage image, QImageIOHandler::Transformations turn) {
 
 // The JPEG's pixels decoded directly into their compact format when the JPEG library
 // takes the file, else by Qt's reader.
-QImage decodeJpegUpright(const LoadedImage& loaded) {
-    if (std::optional<QImage> stored = decodeJpegPixels(loaded.path)) {
-        return turnedUpright(std::move(*stored), loaded.transformation);
+QImage decodeJpegUpright(const QString& path, QImageIOHandler::Transformations transformation) {
+    if (std::optional<QImage> stored = decodeJpegPixels(path)) {
+        return turnedUpright(std::move(*stored), transformation);
     }
-    return decodeUpright(loaded.path);
+    return decodeUpright(path);
+}
+
+[[noreturn]] void raiseChanged(const QString& path) {
+    throw Error(QStringLiteral("画像ﾌｧｲﾙ %1 が読み込んだ後で変わりました").arg(path));
 }
 
 QByteArray wholeFile(const QString& path) {
@@ -311,10 +315,11 @@ void requireWholeData(JpegDataCheck& check) {
 
 const QImage& pixels(LoadedImage& loaded) {
     if (loaded.image.isNull() && !loaded.path.isEmpty()) {
-        QImage image = loaded.jpeg ? decodeJpegUpright(loaded) : decodeUpright(loaded.path);
+        QImage image = loaded.jpeg
+                           ? uprightJpegPixels(loaded.path, *loaded.jpeg, loaded.transformation)
+                           : decodeUpright(loaded.path);
         if (image.size() != loaded.size) {
-            throw Error(
-                QStringLiteral("画像ﾌｧｲﾙ %1 が読み込んだ後で変わりました").arg(loaded.path));
+            raiseChanged(loaded.path);
         }
         attachResolution(image, loaded.resolution);
         loaded.image = std::move(image);
@@ -324,4 +329,14 @@ const QImage& pixels(LoadedImage& loaded) {
     return loaded.image;
 }
 
-}  // namespace velmar::image_component
+QImage uprightJpegPixels(const QString& path, const JpegLayout& layout,
+                         QImageIOHandler::Transformations transformation) {
+    QImage image = decodeJpegUpright(path, transformation);
+    const QSize stored = turnsSideways(transformation) ? image.size().transposed() : image.size();
+    if (stored != layout.storedSize) {
+        raiseChanged(path);
+    }
+    return image;
+}
+
+}  // namespace velmar::image_files

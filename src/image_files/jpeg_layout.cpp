@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 namespace {
 
@@ -169,4 +169,4 @@ std::optional<JpegLayout> readJpegLayout(const QString& path) {
     return std::nullopt;
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

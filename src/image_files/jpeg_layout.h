@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 struct JpegLayout {
     QSize storedSize;        // pixels as stored, before any orientation is applied
@@ -25,4 +25,4 @@ struct JpegLayout {
 // complete: the end-of-image marker cannot occur inside the compressed data.
 [[nodiscard]] std::optional<JpegLayout> readJpegLayout(const QString& path);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

@@ -18,7 +18,7 @@
 
 class QIODevice;
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 // 8-bit grey for one component, 24-bit RGB for three; nothing when this decoder does not
 // take the file (it cannot be opened, four components, too large), so that the caller
@@ -63,4 +63,4 @@ struct JpegEncoding {
 [[nodiscard]] bool transcodeJpeg(const QString& path, QSize storedSize,
                                  const JpegEncoding& encoding, QIODevice& device);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

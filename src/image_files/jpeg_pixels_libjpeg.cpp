@@ -5,8 +5,6 @@
 // decoding as a fatal error does.
 #include "image_files/jpeg_pixels.h"
 
-#include "image_component/image_component.h"
-
 #include "base/error.h"
 
 #include <QByteArray>
@@ -22,7 +20,7 @@
 // After jpeglib.h, whose configuration says which of its messages exist.
 #include <jerror.h>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 namespace {
 
@@ -692,4 +690,4 @@ JpegDataReading readJpegDataThrough(const QString& path, const std::stop_token& 
     return {JpegDataReading::Outcome::kDamaged, decompression.failure()};
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

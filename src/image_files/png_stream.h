@@ -8,7 +8,7 @@
 
 #include <optional>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 struct PngStream {
     QSize size;
@@ -22,4 +22,4 @@ struct PngStream {
 // check.
 [[nodiscard]] std::optional<PngStream> readPngStream(const QByteArray& bytes);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <functional>
 
-namespace velmar::image_component {
+namespace velmar::printing {
+
+using image_files::JpegLayout;
 
 namespace {
 
@@ -386,4 +388,4 @@ void writePdf(QIODevice& device, const std::vector<PdfPage>& pages, const QStrin
     out.finish(catalog, info);
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing
