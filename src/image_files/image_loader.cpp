@@ -32,14 +32,19 @@ QString sizeText(QSize size) {
     return QStringLiteral("%1 × %2 ﾋﾟｸｾﾙ").arg(size.width()).arg(size.height());
 }
 
-void checkReadable(const QString& path, QImageReader& reader) {
-    const QFileInfo info(path);
+// Opens the file for every reading of the load; a named pipe or a folder is refused before
+// it is opened, which could wait for a writer.
+void openImageFile(QFile& file) {
+    const QFileInfo info(file.fileName());
     if (!info.exists()) {
         throw Error(QStringLiteral("ﾌｧｲﾙが見つかりません"));
     }
-    if (!info.isFile() || !info.isReadable()) {
+    if (!info.isFile() || !info.isReadable() || !file.open(QIODevice::ReadOnly)) {
         throw Error(QStringLiteral("ﾌｧｲﾙを開けません"));
     }
+}
+
+void checkDecodable(QImageReader& reader) {
     if (!reader.canRead()) {
         throw Error(QStringLiteral("画像の形式が読み取れません"));
     }
@@ -72,9 +77,9 @@ RecordedResolution plausibleResolution(const QString& path, RecordedResolution r
     return {};
 }
 
-RecordedResolution uprightResolution(const QString& path,
-                                     QImageIOHandler::Transformations transformation) {
-    RecordedResolution resolution = plausibleResolution(path, readRecordedResolution(path));
+RecordedResolution uprightResolution(QFile& file, QImageIOHandler::Transformations transformation) {
+    RecordedResolution resolution =
+        plausibleResolution(file.fileName(), readRecordedResolution(file));
     if (turnsSideways(transformation)) {
         std::swap(resolution.x, resolution.y);
     }
@@ -122,12 +127,12 @@ QImage decodeJpegUpright(const QString& path, QImageIOHandler::Transformations t
     throw Error(QStringLiteral("画像ﾌｧｲﾙ %1 が読み込んだ後で変わりました").arg(path));
 }
 
-QByteArray wholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+QByteArray wholeFile(QFile& file) {
+    QByteArray bytes;
+    if (!file.seek(0) || (bytes = file.readAll()).size() != file.size()) {
         raiseUnreadable(file.errorString());
     }
-    return file.readAll();
+    return bytes;
 }
 
 // Whether a PDF reader decodes the stream to the pixels the file's reader gave.
@@ -175,9 +180,12 @@ namespace {
 
 // A JPEG that goes onto the page as it is. Its markers are checked now; its compressed
 // data is read through on a thread of its own from now on (see dataCheckFor()).
-std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& reader,
+std::optional<LoadedImage> passThroughJpeg(QFile& file, QImageReader& reader,
                                            std::shared_ptr<JpegDataCheck> readAhead) {
-    const std::optional<JpegLayout> layout = readJpegLayout(path);
+    const QString path = file.fileName();
+    // The reader has the header it read for the size; asked before the file moves on.
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    const std::optional<JpegLayout> layout = readJpegLayout(file);
     if (layout && !layout->complete) {
         raiseUnreadable(QStringLiteral("ﾌｧｲﾙが途中で切れています"));
     }
@@ -187,9 +195,9 @@ std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& re
     const QSize stored = layout->storedSize;
     LoadedImage loaded;
     loaded.path = path;
-    loaded.transformation = reader.transformation();
+    loaded.transformation = transformation;
     loaded.size = turnsSideways(loaded.transformation) ? stored.transposed() : stored;
-    loaded.resolution = uprightResolution(path, loaded.transformation);
+    loaded.resolution = uprightResolution(file, loaded.transformation);
     loaded.jpeg = layout;
     loaded.dataCheck = readAhead && readAhead->path() == path
                            ? std::move(readAhead)
@@ -249,13 +257,17 @@ std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
 }
 
 LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) {
-    QImageReader reader(path);
-    checkReadable(path, reader);
+    // One opening of the file serves the reader, the markers, the recorded resolution and
+    // a PNG's data. The reader still takes the format hint from the file's name.
+    QFile file(path);
+    openImageFile(file);
+    QImageReader reader(&file);
+    checkDecodable(reader);
     // A JPEG that is decoded now is refused now when its data is damaged, since Qt's
     // reader fills in what is missing; the reading through runs while Qt decodes.
     std::shared_ptr<JpegDataCheck> check;
     if (reader.format() == "jpeg") {
-        if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader, readAhead)) {
+        if (std::optional<LoadedImage> jpeg = passThroughJpeg(file, reader, readAhead)) {
             return std::move(*jpeg);
         }
         check = readAhead && readAhead->path() == path ? std::move(readAhead)
@@ -266,11 +278,12 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (reader.format() == "png") {
-        bytes = wholeFile(path);
+        bytes = wholeFile(file);
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);
     } else {
-        reader.setFileName(path);
+        file.seek(0);
+        reader.setDevice(&file);
     }
     reader.setAutoTransform(true);
     QImage image;
@@ -284,7 +297,7 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     }
     LoadedImage loaded;
     loaded.path = path;
-    loaded.resolution = uprightResolution(path, reader.transformation());
+    loaded.resolution = uprightResolution(file, reader.transformation());
     loaded.image = compacted(std::move(image));
     loaded.size = loaded.image.size();
     attachResolution(loaded.image, loaded.resolution);

@@ -1,5 +1,4 @@
 #include "printing/printer_dialogs.h"
-#include "printing/print_queue.h"
 #include "printing/printer.h"
 
 #include <QComboBox>
