@@ -4,11 +4,11 @@
 #include "doubles/page_raster.h"
 #include "doubles/temp_home.h"
 #include "image_component/image_component.h"
-#include "image_component/qt_printer.h"
 #include "image_files/image_fixtures.h"
 #include "image_files/image_loader.h"
 #include "image_files/png_stream.h"
 #include "printing/page_painter.h"
+#include "printing/printer.h"
 
 #include <QColor>
 #include <QDir>

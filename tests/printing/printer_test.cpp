@@ -2,6 +2,7 @@
 #include "printing/printer.h"
 #include "base/error.h"
 #include "doubles/temp_home.h"
+#include "printing/printer_settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -71,6 +72,43 @@ TEST(FreePdfFile, FolderThatCannotExistIsAnError) {
         (void)publish(home.filePath(QStringLiteral("plain-file/out")), QStringLiteral("Print Out")),
         Error);
 }
+
+// The one rule by which printing and the dialogs choose. On Linux the tests reach no CUPS
+// daemon: a saved printer stays chosen and is not ready. Wine's spooler answers and has no
+// printer: a saved one is gone and the built-in printer stands in.
+struct Choice {
+    const char* name;
+    const char* file;  // IkPrn.Ik
+    const char* printer;
+    bool builtIn;
+    bool ready;
+    const char* missing;
+    bool unreachable;
+};
+
+class PrinterInUseFor : public testing::TestWithParam<Choice> {};
+
+TEST_P(PrinterInUseFor, SavedSettings) {
+    const test::TempHome home;
+    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
+    test::writeFile(file, GetParam().file);
+    const PrinterInUse chosen = printerInUse(readPrinterSettings(file));
+    EXPECT_EQ(chosen.name, QString::fromUtf8(GetParam().printer));
+    EXPECT_EQ(choosesBuiltInPdf(chosen), GetParam().builtIn);
+    EXPECT_EQ(chosen.ready, GetParam().ready);
+    EXPECT_EQ(chosen.missingPrinter, QString::fromUtf8(GetParam().missing));
+    EXPECT_EQ(!chosen.unreachable.isEmpty(), GetParam().unreachable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PrinterInUseFor,
+    testing::Values(Choice{"BuiltIn", "[Printer]\nName=PDF\n", "PDF", true, true, "", false},
+                    Choice{"NothingSaved", "", "PDF", true, true, "", test::bySystem(true, false)},
+                    test::bySystem(Choice{"SavedPrinter", "[Printer]\nName=Office\n", "Office",
+                                          false, false, "", true},
+                                   Choice{"SavedPrinter", "[Printer]\nName=Office\n", "PDF", true,
+                                          false, "Office", false})),
+    [](const testing::TestParamInfo<Choice>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velmar::printing
