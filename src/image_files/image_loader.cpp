@@ -149,9 +149,14 @@ bool sameAsDecoded(const PngStream& png, const QImage& pixels) {
 // reading at the next row and waits for the thread.
 class JpegDataCheck {
   public:
-    explicit JpegDataCheck(QString path)
-        : path_(std::move(path)), thread_([this](const std::stop_token& stop) {
-              reading_ = readJpegDataThrough(path_, stop);
+    explicit JpegDataCheck(QString path) : JpegDataCheck(std::move(path), nullptr) {}
+    // Reads through the file at path that opened is open on already.
+    JpegDataCheck(QString path, std::unique_ptr<QFile> opened)
+        : path_(std::move(path)),
+          opened_(std::move(opened)),
+          thread_([this](const std::stop_token& stop) {
+              reading_ =
+                  opened_ ? readJpegDataThrough(*opened_, stop) : readJpegDataThrough(path_, stop);
           }) {}
 
     [[nodiscard]] const QString& path() const { return path_; }
@@ -172,6 +177,7 @@ class JpegDataCheck {
 
   private:
     const QString path_;
+    const std::unique_ptr<QFile> opened_;  // used by the thread only while it runs
     JpegDataReading reading_;
     std::jthread thread_;  // last, so that it starts after and stops before the rest
 };
@@ -248,12 +254,13 @@ std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
     if (!QFileInfo(path).isFile()) {
         return {};
     }
-    QFile file(path);
+    // The file opened to look at its start is the one read through.
+    auto file = std::make_unique<QFile>(path);
     constexpr qint64 kStartOfImageLength = 2;
-    if (!file.open(QIODevice::ReadOnly) || file.read(kStartOfImageLength) != "\xFF\xD8") {
+    if (!file->open(QIODevice::ReadOnly) || file->read(kStartOfImageLength) != "\xFF\xD8") {
         return {};
     }
-    return std::make_shared<JpegDataCheck>(path);
+    return std::make_shared<JpegDataCheck>(path, std::move(file));
 }
 
 LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) {

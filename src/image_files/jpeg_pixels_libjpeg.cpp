@@ -677,6 +677,13 @@ JpegDataReading readJpegDataThrough(const QString& path, const std::stop_token& 
     if (!file.open(QIODevice::ReadOnly)) {
         return {JpegDataReading::Outcome::kDamaged, file.errorString()};
     }
+    return readJpegDataThrough(file, stop);
+}
+
+JpegDataReading readJpegDataThrough(QFile& file, const std::stop_token& stop) {
+    if (!file.seek(0)) {
+        return {JpegDataReading::Outcome::kDamaged, file.errorString()};
+    }
     Decompression decompression(file);
     if (!decompression.readHeader() || !decompression.startReduced()) {
         return {JpegDataReading::Outcome::kDamaged, decompression.failure()};
