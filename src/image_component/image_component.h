@@ -23,7 +23,13 @@
 
 class QWidget;
 
+namespace velmar::image_files {
+class JpegDataCheck;
+}
+
 namespace velmar::image_component {
+
+using image_files::DamagedImage;
 
 // DamagedImage (image_files/damaged_image.h) is raised through ImageFile::Save,
 // ImageView::Draw and ImagePrinter::EndDocument when the image's data is damaged.
@@ -146,8 +152,8 @@ void configureImageReaders();
 [[nodiscard]] QStringList readableMimeTypes();
 
 // A JPEG's compressed data being read through on a thread of its own, to refuse damaged
-// data before anything is printed.
-class JpegDataCheck;
+// data before anything is printed (image_files/image_loader.h).
+using image_files::JpegDataCheck;
 
 // Starts reading the file named on the command line through, before the window and the
 // settings are made, so that printing it need not wait for that. The control takes the

@@ -11,6 +11,11 @@
 
 namespace velmar::image_component {
 
+using image_files::CurrentImage;
+using image_files::JpegEncoding;
+using image_files::LoadedImage;
+using image_files::pixels;
+
 namespace {
 
 // The file-dialog filter that lists every image type the readers know.
@@ -44,14 +49,14 @@ class QtImageFile final : public ImageFile {
 
     bool Load(std::int32_t /*mode*/) override {
         try {
-            image_.loaded = loadImage(path_, std::exchange(image_.readAhead, {}));
+            image_.loaded = image_files::loadImage(path_, std::exchange(image_.readAhead, {}));
             image_.convertedDepth = 0;
         } catch (const Error& error) {
             image_ = CurrentImage{};
             lastError_ = error.message();
             return false;
         }
-        lastHandle_ = nextHandle(lastHandle_);
+        lastHandle_ = image_files::nextHandle(lastHandle_);
         image_.handle = lastHandle_;
         lastError_.clear();
         return true;
@@ -110,7 +115,7 @@ class QtImageFile final : public ImageFile {
         const JpegEncoding encoding{savesColour(), jpegQuality_, loaded.resolution};
         if (loaded.image.isNull() && loaded.jpeg &&
             loaded.transformation == QImageIOHandler::TransformationNone &&
-            transcodeJpeg(loaded.path, loaded.jpeg->storedSize, encoding, device)) {
+            image_files::transcodeJpeg(loaded.path, loaded.jpeg->storedSize, encoding, device)) {
             loaded.dataChecked = true;
             return;
         }
@@ -118,7 +123,7 @@ class QtImageFile final : public ImageFile {
         const bool compact =
             held.format() == QImage::Format_Grayscale8 || held.format() == QImage::Format_RGB888;
         const QImage rows = compact ? held : held.convertedTo(encodedFormat(encoding.colour));
-        if (!encodeJpegPixels(rows, encoding, device)) {
+        if (!image_files::encodeJpegPixels(rows, encoding, device)) {
             writeWithQt(device, "jpeg", rows.convertedTo(encodedFormat(encoding.colour)));
         }
     }
@@ -250,7 +255,7 @@ class ImageKit final : public ImageView {
 }  // namespace
 
 void configureImageReaders() {
-    QImageReader::setAllocationLimit(kImageAllocationLimitMiB);
+    QImageReader::setAllocationLimit(image_files::kImageAllocationLimitMiB);
 }
 
 QStringList readableMimeTypes() {
@@ -261,6 +266,10 @@ QStringList readableMimeTypes() {
     types.sort();
     types.removeDuplicates();
     return types;
+}
+
+std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
+    return image_files::readAhead(path);
 }
 
 std::unique_ptr<ImageView> makeImageKit(std::shared_ptr<JpegDataCheck> readAhead) {

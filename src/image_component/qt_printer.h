@@ -1,62 +1,26 @@
-// Prints through QPrinter: the system's printers and the built-in PDF printer.
+// The control's printer: the ImagePrinter calls turned into a document for printing/'s
+// Printer, with the printer chosen from the settings file or in a dialog.
 #pragma once
 
 #include "image_component/image_component.h"
 #include "image_files/image_loader.h"
-#include "printing/pdf_document.h"
-#include "printing/print_queue.h"
-#include "printing/printer_settings.h"
+#include "printing/printer.h"
 
-#include <QMarginsF>
-#include <QPageLayout>
-#include <QRectF>
-#include <QSizeF>
-
-#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
 
-class QIODevice;
-class QPrinter;
 class QWidget;
+
+namespace velmar::printing {
+enum class PrinterDialogKind;
+}
 
 namespace velmar::image_component {
 
-enum class PrinterDialogKind;
-
-// Margins of the built-in PDF printer on every side, in millimetres.
-inline constexpr double kPdfMarginMm = 4.2;
-
-// The geometry of the page being printed, in millimetres.
-struct PageGeometry {
-    QSizeF paper;       // in the page's orientation
-    QMarginsF margins;  // the unprintable border
-};
-
-// The printable rectangle in tenths of a millimetre from the paper's top-left corner.
-struct TenthsRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-};
-[[nodiscard]] TenthsRect printableTenths(const PageGeometry& page);
-
-// Writes a new PDF into folder through `write` and gives it the first free name
-// "<name>.pdf", "<name> (2).pdf", "<name> (3).pdf", … once it is complete: the file is
-// written under a temporary name of the program's own and then published under a name
-// that no file holds (platform::FileSystem::publishNew), so no PDF name ever shows a
-// partial file and no file is replaced. beforePublishing runs
-// between the writing and the naming; what it throws leaves no PDF. Returns the path.
-[[nodiscard]] QString publishNewPdf(
-    const QString& folder, const QString& documentName,
-    const std::function<void(QIODevice&)>& write,
-    const std::function<void()>& beforePublishing = [] {});
-
 class QtImagePrinter final : public ImagePrinter {
   public:
-    QtImagePrinter(CurrentImage& image, QWidget& dialogParent);
+    QtImagePrinter(image_files::CurrentImage& image, QWidget& dialogParent);
     ~QtImagePrinter() override;
     QtImagePrinter(const QtImagePrinter&) = delete;
     QtImagePrinter& operator=(const QtImagePrinter&) = delete;
@@ -87,28 +51,19 @@ class QtImagePrinter final : public ImagePrinter {
 
   private:
     [[nodiscard]] bool configureFromSettings();
-    void configurePdf(const PrinterSettings& settings);
-    void configureNative(const QString& printerName, const PrinterSettings& settings);
-    [[nodiscard]] bool runDialog(PrinterDialogKind kind, const QString& title);
-    [[nodiscard]] PageGeometry pageGeometry() const;
+    void use(const QString& name, bool builtInPdf, const printing::PrinterSettings& settings);
+    [[nodiscard]] bool runDialog(printing::PrinterDialogKind kind, const QString& title);
     void checkSurface(std::int32_t deviceContext) const;
-    void render(const std::vector<Page>& pages,
-                const std::vector<std::shared_ptr<JpegDataCheck>>& checks);
-    [[nodiscard]] std::vector<PdfPage> pdfPages(const std::vector<Page>& pages) const;
 
-    CurrentImage& image_;
+    image_files::CurrentImage& image_;
     QWidget& dialogParent_;
     QString settingsFile_;
     QString documentName_;
     std::int32_t dialogFlags_ = 0;
-    std::unique_ptr<QPrinter> printer_;  // a system printer's
-    bool printsToPdf_ = false;
-    QPageLayout pdfPage_;  // the built-in printer's paper
-    QString pdfFolder_;
-    std::optional<std::vector<Page>> document_;
-    // Readings of the placed JPEGs' data; each must end well before the document is given
-    // a name or sent.
-    std::vector<std::shared_ptr<JpegDataCheck>> dataChecks_;
+    std::unique_ptr<printing::Printer> printer_;
+    std::optional<std::vector<printing::Page>> document_;
+    // Readings of the placed JPEGs' data, handed to the printer with the document.
+    std::vector<std::shared_ptr<image_files::JpegDataCheck>> dataChecks_;
     std::int32_t surface_ = 0;
     std::int32_t lastSurface_ = 0;
 };

@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 // The loaded image's data turned out damaged when it was decoded for a save, a display or
 // the page: nothing is saved or printed from it. The message is the reason, path() the
@@ -19,4 +19,4 @@ class DamagedImage : public Error {
     QString path_;
 };
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

@@ -18,7 +18,7 @@
 #include <thread>
 #include <utility>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 namespace {
 
@@ -34,14 +34,19 @@ QString sizeText(QSize size) {
     return QStringLiteral("%1 × %2 ﾋﾟｸｾﾙ").arg(size.width()).arg(size.height());
 }
 
-void checkReadable(const QString& path, QImageReader& reader) {
-    const QFileInfo info(path);
+// Opens the file for every reading of the load; a named pipe or a folder is refused before
+// it is opened, which could wait for a writer.
+void openImageFile(QFile& file) {
+    const QFileInfo info(file.fileName());
     if (!info.exists()) {
         throw Error(QStringLiteral("ﾌｧｲﾙが見つかりません"));
     }
-    if (!info.isFile() || !info.isReadable()) {
+    if (!info.isFile() || !info.isReadable() || !file.open(QIODevice::ReadOnly)) {
         throw Error(QStringLiteral("ﾌｧｲﾙを開けません"));
     }
+}
+
+void checkDecodable(QImageReader& reader) {
     if (!reader.canRead()) {
         throw Error(QStringLiteral("画像の形式が読み取れません"));
     }
@@ -51,15 +56,11 @@ void checkReadable(const QString& path, QImageReader& reader) {
     }
 }
 
-// The format the file's first bytes name, among those photos and scans come in; empty when
+constexpr qint64 kLongestSignature = 12;
+
+// The format a file's first bytes name, among those photos and scans come in; empty when
 // they name none of them.
-QByteArray formatByContent(const QString& path) {
-    QFile file(path);
-    constexpr qint64 kLongestSignature = 12;
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-        return {};
-    }
-    const QByteArray head = file.read(kLongestSignature);
+QByteArray formatByContent(const QByteArray& head) {
     const auto at = [&head](qsizetype offset, QByteArrayView signature) {
         return head.sliced(std::min(offset, head.size())).startsWith(signature);
     };
@@ -84,13 +85,34 @@ QByteArray formatByContent(const QString& path) {
     return {};
 }
 
-// Sets the reader on the file so that it asks only the handler of the format the file's
-// first bytes name: left to itself, the reader loads every image-format plugin to ask each
-// whether it takes the file. A file of another format, or one that handler does not take,
-// is left to the reader's own detection.
+// Sets the reader on the open file so that it asks only the handler of the format the
+// file's first bytes name: left to itself, the reader loads every image-format plugin to
+// ask each whether it takes the file. A file of another format, or one that handler does
+// not take, is left to the reader's own detection.
+void openByContent(QImageReader& reader, QFile& file) {
+    reader.setDevice(&file);
+    const QByteArray format = formatByContent(file.peek(kLongestSignature));
+    if (format.isEmpty()) {
+        return;
+    }
+    reader.setFormat(format);
+    reader.setAutoDetectImageFormat(false);
+    if (!reader.canRead()) {
+        file.seek(0);
+        reader.setFormat({});
+        reader.setAutoDetectImageFormat(true);
+        reader.setDevice(&file);
+    }
+}
+
+// The same for a file the reader opens itself.
 void openByContent(QImageReader& reader, const QString& path) {
     reader.setFileName(path);
-    const QByteArray format = formatByContent(path);
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    const QByteArray format = formatByContent(file.read(kLongestSignature));
     if (format.isEmpty()) {
         return;
     }
@@ -126,9 +148,9 @@ RecordedResolution plausibleResolution(const QString& path, RecordedResolution r
     return {};
 }
 
-RecordedResolution uprightResolution(const QString& path,
-                                     QImageIOHandler::Transformations transformation) {
-    RecordedResolution resolution = plausibleResolution(path, readRecordedResolution(path));
+RecordedResolution uprightResolution(QFile& file, QImageIOHandler::Transformations transformation) {
+    RecordedResolution resolution =
+        plausibleResolution(file.fileName(), readRecordedResolution(file));
     if (turnsSideways(transformation)) {
         std::swap(resolution.x, resolution.y);
     }
@@ -166,19 +188,23 @@ QImage turnedUpright(QImage image, QImageIOHandler::Transformations turn) {
 
 // The JPEG's pixels decoded directly into their compact format when the JPEG library
 // takes the file, else by Qt's reader.
-QImage decodeJpegUpright(const LoadedImage& loaded) {
-    if (std::optional<QImage> stored = decodeJpegPixels(loaded.path)) {
-        return turnedUpright(std::move(*stored), loaded.transformation);
+QImage decodeJpegUpright(const QString& path, QImageIOHandler::Transformations transformation) {
+    if (std::optional<QImage> stored = decodeJpegPixels(path)) {
+        return turnedUpright(std::move(*stored), transformation);
     }
-    return decodeUpright(loaded.path);
+    return decodeUpright(path);
 }
 
-QByteArray wholeFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+[[noreturn]] void raiseChanged(const QString& path) {
+    throw Error(QStringLiteral("画像ﾌｧｲﾙ %1 が読み込んだ後で変わりました").arg(path));
+}
+
+QByteArray wholeFile(QFile& file) {
+    QByteArray bytes;
+    if (!file.seek(0) || (bytes = file.readAll()).size() != file.size()) {
         raiseUnreadable(file.errorString());
     }
-    return file.readAll();
+    return bytes;
 }
 
 // The palette's colours as the file's reader holds them, opaque.
@@ -246,9 +272,14 @@ bool sameAsDecoded(const PngStream& png, const QImage& decoded) {
 // reading at the next row and waits for the thread.
 class JpegDataCheck {
   public:
-    explicit JpegDataCheck(QString path)
-        : path_(std::move(path)), thread_([this](const std::stop_token& stop) {
-              reading_ = readJpegDataThrough(path_, stop);
+    explicit JpegDataCheck(QString path) : JpegDataCheck(std::move(path), nullptr) {}
+    // Reads through the file at path that opened is open on already.
+    JpegDataCheck(QString path, std::unique_ptr<QFile> opened)
+        : path_(std::move(path)),
+          opened_(std::move(opened)),
+          thread_([this](const std::stop_token& stop) {
+              reading_ =
+                  opened_ ? readJpegDataThrough(*opened_, stop) : readJpegDataThrough(path_, stop);
           }) {}
 
     [[nodiscard]] const QString& path() const { return path_; }
@@ -269,6 +300,7 @@ class JpegDataCheck {
 
   private:
     const QString path_;
+    const std::unique_ptr<QFile> opened_;  // used by the thread only while it runs
     JpegDataReading reading_;
     std::jthread thread_;  // last, so that it starts after and stops before the rest
 };
@@ -277,9 +309,12 @@ namespace {
 
 // A JPEG that goes onto the page as it is. Its markers are checked now; its compressed
 // data is read through on a thread of its own from now on (see dataCheckFor()).
-std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& reader,
+std::optional<LoadedImage> passThroughJpeg(QFile& file, QImageReader& reader,
                                            std::shared_ptr<JpegDataCheck> readAhead) {
-    const std::optional<JpegLayout> layout = readJpegLayout(path);
+    const QString path = file.fileName();
+    // The reader has the header it read for the size; asked before the file moves on.
+    const QImageIOHandler::Transformations transformation = reader.transformation();
+    const std::optional<JpegLayout> layout = readJpegLayout(file);
     if (layout && !layout->complete) {
         raiseUnreadable(QStringLiteral("ﾌｧｲﾙが途中で切れています"));
     }
@@ -289,9 +324,9 @@ std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& re
     const QSize stored = layout->storedSize;
     LoadedImage loaded;
     loaded.path = path;
-    loaded.transformation = reader.transformation();
+    loaded.transformation = transformation;
     loaded.size = turnsSideways(loaded.transformation) ? stored.transposed() : stored;
-    loaded.resolution = uprightResolution(path, loaded.transformation);
+    loaded.resolution = uprightResolution(file, loaded.transformation);
     loaded.jpeg = layout;
     loaded.dataCheck = readAhead && readAhead->path() == path
                            ? std::move(readAhead)
@@ -342,23 +377,28 @@ std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
     if (!QFileInfo(path).isFile()) {
         return {};
     }
-    QFile file(path);
+    // The file opened to look at its start is the one read through.
+    auto file = std::make_unique<QFile>(path);
     constexpr qint64 kStartOfImageLength = 2;
-    if (!file.open(QIODevice::ReadOnly) || file.read(kStartOfImageLength) != "\xFF\xD8") {
+    if (!file->open(QIODevice::ReadOnly) || file->read(kStartOfImageLength) != "\xFF\xD8") {
         return {};
     }
-    return std::make_shared<JpegDataCheck>(path);
+    return std::make_shared<JpegDataCheck>(path, std::move(file));
 }
 
 LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) {
+    // One opening of the file serves the reader, the markers, the recorded resolution and
+    // a PNG's data.
+    QFile file(path);
+    openImageFile(file);
     QImageReader reader;
-    openByContent(reader, path);
-    checkReadable(path, reader);
+    openByContent(reader, file);
+    checkDecodable(reader);
     // A JPEG that is decoded now is refused now when its data is damaged, since Qt's
     // reader fills in what is missing; the reading through runs while Qt decodes.
     std::shared_ptr<JpegDataCheck> check;
     if (reader.format() == "jpeg") {
-        if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader, readAhead)) {
+        if (std::optional<LoadedImage> jpeg = passThroughJpeg(file, reader, readAhead)) {
             return std::move(*jpeg);
         }
         check = readAhead && readAhead->path() == path ? std::move(readAhead)
@@ -369,11 +409,12 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     QByteArray bytes;
     QBuffer buffer(&bytes);
     if (reader.format() == "png") {
-        bytes = wholeFile(path);
+        bytes = wholeFile(file);
         buffer.open(QIODevice::ReadOnly);
         reader.setDevice(&buffer);
     } else {
-        reader.setFileName(path);
+        file.seek(0);
+        reader.setDevice(&file);
     }
     reader.setAutoTransform(true);
     QImage image;
@@ -387,7 +428,7 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
     }
     LoadedImage loaded;
     loaded.path = path;
-    loaded.resolution = uprightResolution(path, reader.transformation());
+    loaded.resolution = uprightResolution(file, reader.transformation());
     if (reader.transformation() == QImageIOHandler::TransformationNone) {
         loaded.png = readPngStream(bytes);
         if (loaded.png && !sameAsDecoded(*loaded.png, image)) {
@@ -418,10 +459,11 @@ void requireWholeData(JpegDataCheck& check) {
 
 const QImage& pixels(LoadedImage& loaded) {
     if (loaded.image.isNull() && !loaded.path.isEmpty()) {
-        QImage image = loaded.jpeg ? decodeJpegUpright(loaded) : decodeUpright(loaded.path);
+        QImage image = loaded.jpeg
+                           ? uprightJpegPixels(loaded.path, *loaded.jpeg, loaded.transformation)
+                           : decodeUpright(loaded.path);
         if (image.size() != loaded.size) {
-            throw Error(
-                QStringLiteral("画像ﾌｧｲﾙ %1 が読み込んだ後で変わりました").arg(loaded.path));
+            raiseChanged(loaded.path);
         }
         attachResolution(image, loaded.resolution);
         loaded.image = std::move(image);
@@ -431,4 +473,14 @@ const QImage& pixels(LoadedImage& loaded) {
     return loaded.image;
 }
 
-}  // namespace velmar::image_component
+QImage uprightJpegPixels(const QString& path, const JpegLayout& layout,
+                         QImageIOHandler::Transformations transformation) {
+    QImage image = decodeJpegUpright(path, transformation);
+    const QSize stored = turnsSideways(transformation) ? image.size().transposed() : image.size();
+    if (stored != layout.storedSize) {
+        raiseChanged(path);
+    }
+    return image;
+}
+
+}  // namespace velmar::image_files

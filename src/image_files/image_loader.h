@@ -5,9 +5,9 @@
 // other image is decoded upright into compact pixels. Keeps its recorded resolution.
 #pragma once
 
+#include "image_files/damaged_image.h"
 #include "image_files/jpeg_layout.h"
 #include "image_files/png_stream.h"
-#include "image_files/damaged_image.h"
 #include "image_files/recorded_resolution.h"
 
 #include <QImage>
@@ -19,7 +19,7 @@
 #include <memory>
 #include <optional>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 // The largest decoded image accepted, in MiB (a 200-megapixel colour image needs 800).
 inline constexpr int kImageAllocationLimitMiB = 2048;
@@ -75,13 +75,23 @@ struct CurrentImage {
 // when the data was read whole already or the image is no JPEG that passes through.
 [[nodiscard]] std::shared_ptr<JpegDataCheck> dataCheckFor(LoadedImage& loaded);
 
+// Starts reading the data of the JPEG file at path through; nothing for a file that is no
+// JPEG (or no regular file, which could block the reading).
+[[nodiscard]] std::shared_ptr<JpegDataCheck> readAhead(const QString& path);
+
 // Waits for the reading; throws DamagedImage when the data is damaged.
 void requireWholeData(JpegDataCheck& check);
 
 // The image's pixels, decoding them on first use. Throws velmar::Error when that fails.
 const QImage& pixels(LoadedImage& loaded);
 
+// The upright pixels of the JPEG file at path, whose layout was read before and whose
+// stored pixels turn upright as transformation says. Throws velmar::Error when decoding
+// fails or the file changed since its layout was read.
+[[nodiscard]] QImage uprightJpegPixels(const QString& path, const JpegLayout& layout,
+                                       QImageIOHandler::Transformations transformation);
+
 // The image in the most compact of the formats above that keeps all it shows.
 [[nodiscard]] QImage compacted(QImage image);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 namespace {
 
@@ -136,6 +136,13 @@ std::optional<JpegLayout> readJpegLayout(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
+    return readJpegLayout(file);
+}
+
+std::optional<JpegLayout> readJpegLayout(QFile& file) {
+    if (!file.seek(0)) {
+        return std::nullopt;
+    }
     const QByteArray start = file.read(2);
     if (start.size() != 2 || static_cast<std::uint8_t>(start.at(0)) != kPrefix ||
         static_cast<std::uint8_t>(start.at(1)) != kSoi) {
@@ -169,4 +176,4 @@ std::optional<JpegLayout> readJpegLayout(const QString& path) {
     return std::nullopt;
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

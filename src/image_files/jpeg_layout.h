@@ -7,7 +7,9 @@
 
 #include <optional>
 
-namespace velmar::image_component {
+class QFile;
+
+namespace velmar::image_files {
 
 struct JpegLayout {
     QSize storedSize;        // pixels as stored, before any orientation is applied
@@ -24,5 +26,7 @@ struct JpegLayout {
 // progressive Huffman-coded frames of 1, 3 or 4 components. A file cut short is not
 // complete: the end-of-image marker cannot occur inside the compressed data.
 [[nodiscard]] std::optional<JpegLayout> readJpegLayout(const QString& path);
+// The same for a file opened for reading, read from its start.
+[[nodiscard]] std::optional<JpegLayout> readJpegLayout(QFile& file);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

@@ -16,9 +16,10 @@
 #include <optional>
 #include <stop_token>
 
+class QFile;
 class QIODevice;
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 // 8-bit grey for one component, 24-bit RGB for three; nothing when this decoder does not
 // take the file (it cannot be opened, four components, too large), so that the caller
@@ -39,6 +40,8 @@ struct JpegDataReading {
 // compressed bit is read while little time goes to pixels. The stop token is asked between
 // rows, so a reading no longer wanted ends early.
 [[nodiscard]] JpegDataReading readJpegDataThrough(const QString& path, const std::stop_token& stop);
+// The same for a file opened for reading, read from its start.
+[[nodiscard]] JpegDataReading readJpegDataThrough(QFile& file, const std::stop_token& stop);
 
 // How a JPEG file is written: colour (24 bits, with the chroma halved both ways as JPEG
 // encoders do by default) or 8-bit grey; quality 0..100, below 0 the encoders' usual 75;
@@ -63,4 +66,4 @@ struct JpegEncoding {
 [[nodiscard]] bool transcodeJpeg(const QString& path, QSize storedSize,
                                  const JpegEncoding& encoding, QIODevice& device);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

@@ -5,8 +5,6 @@
 // decoding as a fatal error does.
 #include "image_files/jpeg_pixels.h"
 
-#include "image_component/image_component.h"
-
 #include "base/error.h"
 
 #include <QByteArray>
@@ -22,7 +20,7 @@
 // After jpeglib.h, whose configuration says which of its messages exist.
 #include <jerror.h>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 namespace {
 
@@ -679,6 +677,13 @@ JpegDataReading readJpegDataThrough(const QString& path, const std::stop_token& 
     if (!file.open(QIODevice::ReadOnly)) {
         return {JpegDataReading::Outcome::kDamaged, file.errorString()};
     }
+    return readJpegDataThrough(file, stop);
+}
+
+JpegDataReading readJpegDataThrough(QFile& file, const std::stop_token& stop) {
+    if (!file.seek(0)) {
+        return {JpegDataReading::Outcome::kDamaged, file.errorString()};
+    }
     Decompression decompression(file);
     if (!decompression.readHeader() || !decompression.startReduced()) {
         return {JpegDataReading::Outcome::kDamaged, decompression.failure()};
@@ -692,4 +697,4 @@ JpegDataReading readJpegDataThrough(const QString& path, const std::stop_token& 
     return {JpegDataReading::Outcome::kDamaged, decompression.failure()};
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

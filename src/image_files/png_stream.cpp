@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 namespace {
 
@@ -123,4 +123,4 @@ std::optional<PngStream> readPngStream(const QByteArray& bytes) {
     return std::nullopt;  // no end chunk
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

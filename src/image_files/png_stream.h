@@ -9,7 +9,7 @@
 
 #include <optional>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 struct PngStream {
     QSize size;
@@ -27,4 +27,4 @@ struct PngStream {
 // decoder's to check.
 [[nodiscard]] std::optional<PngStream> readPngStream(const QByteArray& bytes);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

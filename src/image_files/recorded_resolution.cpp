@@ -15,7 +15,7 @@
 #include <limits>
 #include <optional>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 namespace {
 
 enum class ByteOrder { kLittle, kBig };
@@ -519,4 +519,4 @@ RecordedResolution readRecordedResolution(const QString& path) {
     return readRecordedResolution(file);
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

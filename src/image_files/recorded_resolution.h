@@ -7,7 +7,7 @@
 
 class QIODevice;
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 // Dots per inch as the file records them; 0 where the file records none.
 struct RecordedResolution {
@@ -29,4 +29,4 @@ inline constexpr std::int32_t kMostPlausibleAspect = 1000;
 [[nodiscard]] RecordedResolution readRecordedResolution(QIODevice& device);
 [[nodiscard]] RecordedResolution readRecordedResolution(const QString& path);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

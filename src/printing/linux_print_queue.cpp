@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 namespace {
 
@@ -171,4 +171,4 @@ std::optional<QString> printSystemUnreachable() {
                                         QString::fromUtf8(cupsLastErrorString()));
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

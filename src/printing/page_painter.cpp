@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 namespace {
 
@@ -38,15 +38,7 @@ QImage uprightPixels(const PageImage& image) {
     if (!image.jpeg) {
         return image.pixels;
     }
-    LoadedImage loaded;
-    loaded.path = image.jpegPath;
-    loaded.jpeg = image.jpeg;
-    loaded.transformation = image.transformation;
-    const QSize stored = image.jpeg->storedSize;
-    loaded.size = image.transformation.testFlag(QImageIOHandler::TransformationRotate90)
-                      ? stored.transposed()
-                      : stored;
-    return pixels(loaded);
+    return image_files::uprightJpegPixels(image.jpegPath, *image.jpeg, image.transformation);
 }
 
 // Transparency laid on white, as the paper shows it; the print engines would otherwise
@@ -142,4 +134,4 @@ void paintPages(QPrinter& printer, const std::vector<Page>& pages, QPointF print
     }
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

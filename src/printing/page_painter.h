@@ -10,7 +10,7 @@
 
 class QPrinter;
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 // Prints the pages as one document on printer, which must be in high-resolution mode; its
 // document name names the job. printableCorner is where the placements count from, in
@@ -19,4 +19,4 @@ namespace velmar::image_component {
 // printer reports an error; the job is then aborted.
 void paintPages(QPrinter& printer, const std::vector<Page>& pages, QPointF printableCorner);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

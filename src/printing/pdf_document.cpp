@@ -14,7 +14,9 @@
 #include <cstdint>
 #include <functional>
 
-namespace velmar::image_component {
+namespace velmar::printing {
+
+using image_files::JpegLayout;
 
 namespace {
 
@@ -272,7 +274,7 @@ QByteArray colourSpace(int components) {
 
 // The colours of a palette's indices, as many as its bit depth can reach: an index past the
 // file's own colours shows the first, as the file's reader shows it.
-QByteArray indexedColourSpace(const PngStream& png) {
+QByteArray indexedColourSpace(const image_files::PngStream& png) {
     QByteArray colours = png.palette;
     const qsizetype reachable = qsizetype{3} << png.bitsPerComponent;
     while (colours.size() < reachable) {
@@ -435,4 +437,4 @@ void writePdf(QIODevice& device, const std::vector<PdfPage>& pages, const QStrin
     out.finish(catalog, info);
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

@@ -18,18 +18,18 @@
 
 class QIODevice;
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 // An image as it goes onto a page: a JPEG file passed through, or pixels.
 struct PageImage {
-    QString jpegPath;                // set together with jpeg
-    std::optional<JpegLayout> jpeg;  // the file's data is embedded as it is
+    QString jpegPath;                             // set together with jpeg
+    std::optional<image_files::JpegLayout> jpeg;  // the file's data is embedded as it is
     // How the JPEG's stored pixels turn upright (the file's orientation); the placement
     // applies it, the data stays as it is.
     QImageIOHandler::Transformations transformation = QImageIOHandler::TransformationNone;
     QImage pixels;  // upright pixels, used when there is no jpeg
     // The PNG's compressed data that decodes to pixels; taken instead of them when set.
-    std::optional<PngStream> png;
+    std::optional<image_files::PngStream> png;
 };
 
 struct PagePlacement {
@@ -51,4 +51,4 @@ struct PdfPage {
 // JPEG file changed since it was read.
 void writePdf(QIODevice& device, const std::vector<PdfPage>& pages, const QString& title);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

@@ -1,7 +1,3 @@
-// Folder printing/: printers, their settings and dialogs, the PDF writer, the page painter and
-// the print-system queues. May use image_files/, settings_formats/, platform/ and base/; never
-// image_component/.
-//
 // Prints a finished document on a print queue of the system's print service. Each system
 // takes the document in its own form: CUPS gets the program's own PDF, Windows printers get
 // the pages drawn through their drivers.
@@ -19,7 +15,7 @@
 class QIODevice;
 class QPrinter;
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 // One image placed on a page, in tenths of a millimetre from the printable area's corner.
 struct Placement {
@@ -45,4 +41,4 @@ void printOnQueue(QPrinter& printer, const QueueDocument& document);
 // cannot be reached lists no printers, which is not the same as printers that are gone.
 [[nodiscard]] std::optional<QString> printSystemUnreachable();
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

@@ -1,5 +1,5 @@
 #include "printing/printer_dialogs.h"
-#include "printing/print_queue.h"
+#include "printing/printer.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <array>
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 namespace {
 
@@ -293,22 +293,14 @@ QString unreachableText(const QString& reason) {
 }
 
 ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder) {
+    const PrinterInUse inUse = printerInUse(saved);
     ShownChoice shown;
     shown.pdfFolder = pdfFolder;
-    if (!choosesBuiltInPdf(saved)) {
-        shown.unreachable = printSystemUnreachable().value_or(QString());
-    }
+    shown.unreachable = inUse.unreachable;
+    shown.missingPrinter = inUse.missingPrinter;
     PrinterChoice& choice = shown.choice;
-    choice.printer = saved.name;
-    choice.pdfQueue = saved.pdfQueue;
-    const bool keptWhileUnreachable = !shown.unreachable.isEmpty() && !saved.name.isEmpty();
-    if (!choosesBuiltInPdf(saved) && !keptWhileUnreachable &&
-        (saved.name.isEmpty() || QPrinterInfo::printerInfo(saved.name).isNull())) {
-        shown.missingPrinter = saved.name;
-        const QPrinterInfo systemDefault = QPrinterInfo::defaultPrinter();
-        choice.printer = systemDefault.isNull() ? pdfPrinterName() : systemDefault.printerName();
-        choice.pdfQueue = !systemDefault.isNull() && choice.printer == pdfPrinterName();
-    }
+    choice.printer = inUse.name;
+    choice.pdfQueue = inUse.pdfQueue;
     if (!choosesBuiltInPdf(choice)) {
         const QPrinterInfo printer = QPrinterInfo::printerInfo(choice.printer);
         choice.paper = printer.defaultPageSize();
@@ -339,4 +331,4 @@ std::optional<PrinterChoice> askPrinter(PrinterDialogKind kind, const QString& t
     return dialog.choice();
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

@@ -16,7 +16,7 @@
 
 class QWidget;
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 // What a printer dialog shows and what the user confirms in it.
 struct PrinterChoice {
@@ -79,4 +79,4 @@ struct ShownChoice {
 [[nodiscard]] std::optional<PrinterChoice> askPrinter(PrinterDialogKind kind, const QString& title,
                                                       const ShownChoice& shown, QWidget& parent);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

@@ -11,7 +11,7 @@
 
 #include <utility>
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 namespace {
 
@@ -119,4 +119,4 @@ QString pdfOutputFolder(const QString& settingsFile, const PrinterSettings& sett
     return QFileInfo(settingsFile).absolutePath();
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

@@ -16,7 +16,7 @@
 
 #include <optional>
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 // Name of the built-in printer that writes PDF files.
 inline constexpr auto kPdfPrinterName = "PDF";
@@ -50,4 +50,4 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
 // The page size whose key ("A4", "Letter", …) is given, if Qt knows one.
 [[nodiscard]] std::optional<QPageSize> pageSizeFromKey(const QString& key);
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

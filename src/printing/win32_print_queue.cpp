@@ -7,7 +7,7 @@
 #include <windows.h>
 #include <winspool.h>
 
-namespace velmar::image_component {
+namespace velmar::printing {
 
 void printOnQueue(QPrinter& printer, const QueueDocument& document) {
     paintPages(printer, document.pages, document.printableCorner);
@@ -38,4 +38,4 @@ std::optional<QString> printSystemUnreachable() {
     return QStringLiteral("print spooler: %1").arg(reason);
 }
 
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

@@ -20,6 +20,11 @@
 namespace velmar::image_component {
 namespace {
 
+using image_files::JpegLayout;
+using image_files::readJpegLayout;
+using image_files::readRecordedResolution;
+using image_files::RecordedResolution;
+
 class ImageKitTest : public testing::Test {
   protected:
     ImageKitTest() : kit(makeImageKit()) { configureImageReaders(); }

@@ -2,141 +2,17 @@
 #include "base/error.h"
 #include "doubles/temp_home.h"
 #include "image_component/image_component.h"
-#include "printing/printer_settings.h"
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImage>
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace velmar::image_component {
 namespace {
-
-TEST(PrintableTenths, A4LessTheMarginsInBothOrientations) {
-    const QMarginsF margins(kPdfMarginMm, kPdfMarginMm, kPdfMarginMm, kPdfMarginMm);
-    const TenthsRect portrait = printableTenths(PageGeometry{QSizeF(210, 297), margins});
-    EXPECT_EQ((std::array{portrait.left, portrait.top, portrait.right, portrait.bottom}),
-              (std::array{42, 42, 2058, 2928}));
-    const TenthsRect landscape = printableTenths(PageGeometry{QSizeF(297, 210), margins});
-    EXPECT_EQ((std::array{landscape.left, landscape.top, landscape.right, landscape.bottom}),
-              (std::array{42, 42, 2928, 2058}));
-}
-
-// Publishes a PDF whose content is the given text.
-QString publish(const QString& folder, const QString& name, const QByteArray& content = "new") {
-    return publishNewPdf(folder, name, [&content](QIODevice& device) { device.write(content); });
-}
-
-QByteArray contentOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-TEST(FreePdfFile, NeverReusesANameAndLeavesNoTemporaryFile) {
-    const test::TempHome home;
-    const QString folder = home.filePath(QStringLiteral("out"));
-    test::writeFile(folder + QStringLiteral("/Print Out (2).pdf"), "kept");
-    EXPECT_EQ(publish(folder, QStringLiteral("Print Out")),
-              folder + QStringLiteral("/Print Out.pdf"));
-    EXPECT_EQ(publish(folder, QStringLiteral("Print Out"), "third"),
-              folder + QStringLiteral("/Print Out (3).pdf"));
-    EXPECT_EQ(contentOf(folder + QStringLiteral("/Print Out (2).pdf")), "kept");
-    EXPECT_EQ(contentOf(folder + QStringLiteral("/Print Out (3).pdf")), "third");
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 3);
-}
-
-TEST(FreePdfFile, DocumentThatFailsToBeWrittenLeavesNothing) {
-    const test::TempHome home;
-    EXPECT_THROW((void)publishNewPdf(home.path(), QStringLiteral("Print Out"),
-                                     [](QIODevice& device) {
-                                         device.write("half");
-                                         throw Error(QStringLiteral("disk full"));
-                                     }),
-                 Error);
-    EXPECT_TRUE(QDir(home.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
-}
-
-TEST(FreePdfFile, DocumentNameCannotLeaveTheFolder) {
-    const test::TempHome home;
-    const QString created = publish(home.path(), QStringLiteral("../a/b"));
-    EXPECT_EQ(QFileInfo(created).absolutePath(), home.path());
-}
-
-TEST(FreePdfFile, FolderThatCannotExistIsAnError) {
-    const test::TempHome home;
-    test::writeFile(home.filePath(QStringLiteral("plain-file")), "x");
-    EXPECT_THROW(
-        (void)publish(home.filePath(QStringLiteral("plain-file/out")), QStringLiteral("Print Out")),
-        Error);
-}
-
-TEST(PrinterSettingsFile, MissingFileGivesTheDefaults) {
-    const test::TempHome home;
-    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
-    const PrinterSettings settings = readPrinterSettings(file);
-    EXPECT_TRUE(settings.name.isEmpty());
-    EXPECT_FALSE(settings.paper.has_value());
-    EXPECT_EQ(settings.orientation, QPageLayout::Portrait);
-    EXPECT_EQ(pdfOutputFolder(file, settings), home.path());
-}
-
-TEST(PrinterSettingsFile, ReadsWhatAPersonWrites) {
-    const test::TempHome home;
-    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
-    test::writeFile(file,
-                    "[Printer]\r\nName=Office Laser\r\nPaperSize=letter\r\n"
-                    "Orientation=landscape\r\nOutputFolder=/srv/pdf\r\n");
-    const PrinterSettings settings = readPrinterSettings(file);
-    EXPECT_EQ(settings.name, QStringLiteral("Office Laser"));
-    ASSERT_TRUE(settings.paper.has_value());
-    EXPECT_EQ(settings.paper->id(), QPageSize::Letter);
-    EXPECT_EQ(settings.orientation, QPageLayout::Landscape);
-    EXPECT_EQ(pdfOutputFolder(file, settings), QStringLiteral("/srv/pdf"));
-}
-
-// Name=PDF alone is the built-in printer, as in every older file; a queue named PDF is
-// kept with BuiltIn=false, and choosing the built-in printer again says so.
-TEST(PrinterSettingsFile, QueueNamedPdfIsKeptApartFromTheBuiltInPrinter) {
-    const test::TempHome home;
-    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
-    test::writeFile(file, "[Printer]\nName=PDF\n");
-    PrinterSettings settings = readPrinterSettings(file);
-    EXPECT_TRUE(choosesBuiltInPdf(settings));
-    settings.pdfQueue = true;
-    writePrinterSettings(file, settings);
-    EXPECT_FALSE(choosesBuiltInPdf(readPrinterSettings(file)));
-    EXPECT_EQ(readPrinterSettings(file).name, QStringLiteral("PDF"));
-    settings.pdfQueue = false;
-    writePrinterSettings(file, settings);
-    EXPECT_TRUE(choosesBuiltInPdf(readPrinterSettings(file)));
-    test::writeFile(file, "[Printer]\nName=Office\nBuiltIn=false\n");
-    EXPECT_FALSE(readPrinterSettings(file).pdfQueue);
-}
-
-TEST(PrinterSettingsFile, UnknownPaperIsIgnored) {
-    const test::TempHome home;
-    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
-    test::writeFile(file, "[Printer]\nPaperSize=Napkin\n");
-    EXPECT_FALSE(readPrinterSettings(file).paper.has_value());
-}
-
-TEST(PrinterSettingsFile, WritingKeepsTheOutputFolder) {
-    const test::TempHome home;
-    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
-    test::writeFile(file, "[Printer]\nName=PDF\nOutputFolder=/srv/pdf\n");
-    PrinterSettings chosen;
-    chosen.name = QStringLiteral("Office Laser");
-    chosen.paper = QPageSize(QPageSize::A3);
-    chosen.orientation = QPageLayout::Landscape;
-    writePrinterSettings(file, chosen);
-    const PrinterSettings read = readPrinterSettings(file);
-    EXPECT_EQ(read.name, chosen.name);
-    EXPECT_EQ(read.paper->id(), QPageSize::A3);
-    EXPECT_EQ(read.orientation, QPageLayout::Landscape);
-    EXPECT_EQ(read.outputFolder, QStringLiteral("/srv/pdf"));
-}
 
 // The real control with a loaded image, printing to PDF files in a temporary folder.
 class PdfPrinting : public testing::Test {

@@ -13,7 +13,7 @@
 #include <ostream>
 #include <string>
 
-namespace velmar::image_component {
+namespace velmar::image_files {
 
 void PrintTo(const RecordedResolution& resolution, std::ostream* os) {
     *os << "{" << resolution.x << ", " << resolution.y << "}";
@@ -565,4 +565,4 @@ TEST(ImageFixtureTest, ExifOrientationIsAppliedOnLoad) {
 }
 
 }  // namespace
-}  // namespace velmar::image_component
+}  // namespace velmar::image_files

@@ -4,11 +4,11 @@
 #include "doubles/page_raster.h"
 #include "doubles/temp_home.h"
 #include "image_component/image_component.h"
-#include "image_component/qt_printer.h"
 #include "image_files/image_fixtures.h"
 #include "image_files/image_loader.h"
 #include "image_files/png_stream.h"
 #include "printing/page_painter.h"
+#include "printing/printer.h"
 
 #include <QColor>
 #include <QDir>
@@ -25,8 +25,18 @@
 #include <chrono>
 #include <future>
 
-namespace velmar::image_component {
+namespace velmar::printing {
 namespace {
+
+using image_component::configureImageReaders;
+using image_component::ImagePrinter;
+using image_component::ImageView;
+using image_component::makeImageKit;
+using image_component::readAhead;
+using image_files::LoadedImage;
+using image_files::loadImage;
+using image_files::PngStream;
+using image_files::readPngStream;
 
 // Each pixel is drawn 0.5 mm square, from the printable corner 4.2 mm in.
 constexpr int kTenthsPerPixel = 5;
@@ -445,4 +455,4 @@ TEST_F(PaintedPage, DocumentThatCannotStartIsAnError) {
 }
 
 }  // namespace
-}  // namespace velmar::image_component
+}  // namespace velmar::printing

@@ -16,7 +16,7 @@
 
 #include <gtest/gtest.h>
 
-namespace velmar::image_component {
+namespace velmar::printing {
 namespace {
 
 // What the dialog showed when it opened.
@@ -130,4 +130,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Saved>& info) { return info.param.name; });
 
 }  // namespace
-}  // namespace velmar::image_component
+}  // namespace velmar::printing
