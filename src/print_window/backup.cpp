@@ -1,8 +1,8 @@
 #include "print_window/backup.h"
 
 #include "base/checked_math.h"
-#include "settings_store/settings_document.h"
-#include "user_data/usr.h"
+#include "base/leading_number.h"
+#include "platform/paths.h"
 
 #include <functional>
 #include <future>
@@ -120,7 +120,7 @@ std::int16_t nextNumberAmong(const QStringList& names, const QString& folder) {
         if (!isBackUpName(name)) {
             continue;
         }
-        const double value = settings_store::readNumber(QStringView(name).chopped(4));
+        const double value = readNumber(QStringView(name).chopped(4));
         if (value > number) {
             number = roundedNumber(value, folder);
         }
@@ -133,8 +133,8 @@ std::int16_t nextNumberAmong(const QStringList& names, const QString& folder) {
 
 }  // namespace
 
-QString backUpFolder() {
-    return user_data::usr().sUserDataFolder + QLatin1String(kBackUpFolder);
+QString backUpFolder(const QString& userDataFolder) {
+    return userDataFolder + QLatin1String(kBackUpFolder);
 }
 
 std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& folder) {
@@ -177,12 +177,11 @@ BackUpFolderListing listBackUpFolder(const platform::FileSystem& files, const QS
 // runs left. The copy is written whole under a hidden name first and only then given the
 // number, or the next one that no file has by then: a run that is killed or fails leaves
 // no file under a backup name, and copies running together never share one.
-void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
+void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode,
+                const platform::FileSystem& files, const QString& folder) {
     if (ikImg.ImageHandle() == 0) {
         return;
     }
-    const platform::FileSystem& files = user_data::EnsureFso();
-    const QString folder = backUpFolder();
     createFolderUnlessThere(files, folder);
     std::future<BackUpFolderListing> listing =
         std::async(std::launch::async, listBackUpFolder, std::cref(files), std::cref(folder));

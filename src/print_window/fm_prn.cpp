@@ -111,7 +111,8 @@ void fmPrn::printOnly(const QString& path) {
         return;
     }
     if (nBackUpMode_ > 0) {
-        SaveBackUp(*ikImg_, nBackUpMode_);
+        SaveBackUp(*ikImg_, nBackUpMode_, user_data::EnsureFso(),
+                   backUpFolder(user_data::usr().sUserDataFolder));
     }
     PrintImg(*ikImg_);
     Unload();

@@ -51,7 +51,7 @@ QString definitionFilePath(const QString& executableFilePath) {
 yIni::yIni(const platform::Services& services, QStringList programFileTypes)
     : services_(services),
       programFileTypes_(std::move(programFileTypes)),
-      document_([]() -> platform::FileSystem& { return EnsureFso(); }, services.messages) {}
+      document_(platform::FileSystem{}, services.messages) {}
 
 void yIni::W_UserData(std::int32_t nWhnd) {
     nOwnerWnd_ = nWhnd;
