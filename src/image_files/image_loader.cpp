@@ -187,9 +187,7 @@ std::optional<LoadedImage> passThroughJpeg(const QString& path, QImageReader& re
     loaded.size = turnsSideways(loaded.transformation) ? stored.transposed() : stored;
     loaded.resolution = uprightResolution(path, loaded.transformation);
     loaded.jpeg = layout;
-    loaded.dataCheck = readAhead && readAhead->path() == path
-                           ? std::move(readAhead)
-                           : std::make_shared<JpegDataCheck>(path);
+    loaded.dataCheck = readAhead ? std::move(readAhead) : std::make_shared<JpegDataCheck>(path);
     return loaded;
 }
 
@@ -254,8 +252,7 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
         if (std::optional<LoadedImage> jpeg = passThroughJpeg(path, reader, readAhead)) {
             return std::move(*jpeg);
         }
-        check = readAhead && readAhead->path() == path ? std::move(readAhead)
-                                                       : std::make_shared<JpegDataCheck>(path);
+        check = readAhead ? std::move(readAhead) : std::make_shared<JpegDataCheck>(path);
     }
     // The reader starts again from the beginning. A PNG is decoded from the bytes its
     // compressed data is taken from, so the two agree.

@@ -108,6 +108,10 @@ void RecordingImageKit::Path(const QString& path) {
     record("ImageFile.Path", path.toStdString());
     path_ = path;
 }
+void RecordingImageKit::Path(const QString& path,
+                             std::shared_ptr<image_component::JpegDataCheck> /*readAhead*/) {
+    Path(path);
+}
 void RecordingImageKit::JpegQuality(std::int32_t quality) {
     record("ImageFile.JpegQuality", joined({quality}));
 }
