@@ -1,6 +1,7 @@
 // Velmar: prints one image on one page at its physical size.
 #include "base/app_title.h"
 #include "platform/diagnostics.h"
+#include "platform/notifications.h"
 #include "platform/services.h"
 #include "print_window/run.h"
 

@@ -13,7 +13,6 @@
 
 #include "base/error.h"
 #include "image_files/damaged_image.h"
-#include "platform/platform.h"
 
 #include <QString>
 #include <QStringList>

@@ -4,6 +4,8 @@
 #include "image_component/qt_printer.h"
 #include "image_files/image_loader.h"
 #include "image_files/jpeg_pixels.h"
+#include "platform/atomic_file.h"
+#include "platform/diagnostics.h"
 
 #include <QFileDialog>
 #include <QImageReader>

@@ -38,7 +38,7 @@ inline constexpr std::int32_t kBackUpJpegQuality = 85;
 // Saves the loaded image as the next numbered backup in folder, through files: a bitmap in
 // mode 1, a JPEG of quality 85 in any other mode. Does nothing when no image is loaded. A backup
 // that cannot be written raises Error and leaves no file behind. Hidden copies that killed runs
-// left in the folder are removed after half an hour.
+// left in the folder are removed once they are old enough (base/temporary_files.h).
 void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode,
                 const platform::FileSystem& files, const QString& folder);
 

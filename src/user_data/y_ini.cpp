@@ -3,6 +3,11 @@
 #include "user_data/usr.h"
 
 #include "base/checked_math.h"
+#include "base/error.h"
+#include "platform/diagnostics.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "platform/services.h"
 
 #include <exception>
 #include <limits>

@@ -15,7 +15,7 @@
 // owner window), b flag (bOpn open rather than explore), Ary a list.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/services.h"
 #include "settings_store/settings_document.h"
 #include "shell/shell.h"
 

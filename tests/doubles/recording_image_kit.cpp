@@ -1,4 +1,5 @@
 #include "doubles/recording_image_kit.h"
+#include "platform/atomic_file.h"
 
 #include <algorithm>
 #include <initializer_list>

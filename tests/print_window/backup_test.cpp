@@ -3,6 +3,8 @@
 #include "print_window/backup.h"
 #include "doubles/recording_image_kit.h"
 #include "doubles/temp_home.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
 #include "user_data/usr.h"
 
 #include <QDir>
