@@ -83,9 +83,10 @@ bool saveBitmap(image_component::ImageView& ikImg, const QString& path) {
     return ikImg.File().Save(image_component::kFormatBitmap, ikImg.ImageHandle());
 }
 
-// 24-bit colour and 8-bit grey images are made 24-bit colour before the JPEG save. The
-// depth is asked twice, before and after the grey flag, as the component's callers always
-// have: the second answer alone decides the 24-bit case.
+// 24-bit colour and 8-bit grey images are made 24-bit colour before the JPEG save, so the
+// copy is a colour JPEG whatever the image held; other depths are left to the control's
+// own save. The depth is read again after the grey flag, and that later answer decides the
+// 24-bit case, because the control may settle the depth of the image it has just prepared.
 bool saveJpeg(image_component::ImageView& ikImg, const QString& path) {
     ikImg.PrepareImage();
     const std::int16_t depth = ikImg.BitDepth();
@@ -113,7 +114,9 @@ void createFolderUnlessThere(const platform::FileSystem& files, const QString& f
     }
 }
 
-// One more than the highest leading number among the backup names.
+// One more than the highest leading number among the backup names. Only the highest
+// counts, so a number whose file was deleted is never given again and the numbers keep the
+// order in which the copies were made.
 std::int16_t nextNumberAmong(const QStringList& names, const QString& folder) {
     std::int16_t number = 0;
     for (const QString& name : names) {

@@ -24,7 +24,8 @@ inline constexpr std::int32_t kBackUpJpegQuality = 85;
 // The next backup number: one more than the highest leading number among the folder's
 // "*.jpg" and "*.bmp" files (endings compared case-sensitively; gaps are not reused).
 // Creates the folder when it is missing. Raises Error when no number is left. Part of the
-// backup's interface; SaveBackUp lists the folder itself, while the copy is written.
+// backup's interface; the program itself does not call it, since SaveBackUp lists the
+// folder once, while the copy is being written.
 [[nodiscard]] std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& folder);
 
 // Moves the finished file to the backup name of number or of the first number after it

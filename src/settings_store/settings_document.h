@@ -42,6 +42,8 @@ class Variant {
     [[nodiscard]] static Variant fromBool(bool value);
     [[nodiscard]] static Variant fromDate(const QDateTime& value);
     [[nodiscard]] static Variant fromInt16(std::int16_t value);
+    // A variant can hold every kind a stored value may be read as, 32-bit integers and
+    // single-precision numbers included; the program itself makes neither.
     [[nodiscard]] static Variant fromInt32(std::int32_t value);
     [[nodiscard]] static Variant fromSingle(float value);
     [[nodiscard]] static Variant fromDouble(double value);
@@ -107,6 +109,8 @@ class SettingsDocument {
 
     [[nodiscard]] const QString& sTxtFl() const { return sTxtFl_; }
     [[nodiscard]] const QString& sTxt() const { return sTxt_; }
+    // The current group's text and name. Part of the store's state that GetGtx sets; the
+    // program itself reads them only inside the store.
     [[nodiscard]] const QString& sGtx() const { return sGtx_; }
     [[nodiscard]] const QString& sCurGp() const { return sCurGp_; }
 
