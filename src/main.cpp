@@ -1,6 +1,7 @@
 // Velmar: prints one image on one page at its physical size.
 #include "base/app_title.h"
 #include "platform/diagnostics.h"
+#include "platform/notifications.h"
 #include "platform/services.h"
 #include "print_window/run.h"
 
@@ -39,15 +40,17 @@ int main(int argc, char* argv[]) {
     velmar::platform::selectHeadlessPlatformWhenNoDisplay();
     try {
         const velmar::platform::NativeServices native;
+        const velmar::print_window::CommandLine commandLine = velmar::print_window::readCommandLine(
+            native.services().process, native.services().lookup);
         // A JPEG to print is read through while the toolkit and the window start.
         std::shared_ptr<velmar::image_component::JpegDataCheck> readAhead =
-            velmar::print_window::readAheadNamedImage(native.services());
+            velmar::print_window::readAheadNamedImage(commandLine);
         int toolkitArgc = argc > 0 ? 1 : 0;
         std::array<char*, 2> toolkitArgv{argc > 0 ? argv[0] : nullptr, nullptr};
         const QApplication app(toolkitArgc, toolkitArgv.data());
         QApplication::setApplicationVersion(QStringLiteral(VELMAR_VERSION));
         const velmar::print_window::RunEnd end =
-            velmar::print_window::run(native.services(), std::move(readAhead));
+            velmar::print_window::run(native.services(), commandLine, std::move(readAhead));
         velmar::platform::settleNotifications();
         return finished(end);
     } catch (const std::exception& error) {

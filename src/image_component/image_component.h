@@ -13,7 +13,6 @@
 
 #include "base/error.h"
 #include "image_files/damaged_image.h"
-#include "platform/platform.h"
 
 #include <QString>
 #include <QStringList>
@@ -30,6 +29,9 @@ class JpegDataCheck;
 namespace velmar::image_component {
 
 using image_files::DamagedImage;
+// A JPEG's compressed data being read through on a thread of its own, to refuse damaged
+// data before anything is printed (image_files/image_loader.h).
+using image_files::JpegDataCheck;
 
 // DamagedImage (image_files/damaged_image.h) is raised through ImageFile::Save,
 // ImageView::Draw and ImagePrinter::EndDocument when the image's data is damaged.
@@ -56,6 +58,9 @@ class ImageFile {
     virtual bool Save(std::int32_t format, std::int32_t imageHandle) = 0;
     // The file of the next load or save.
     virtual void Path(const QString& path) = 0;
+    // The file of the next load, whose data is being read through already (see readAhead;
+    // may be empty): the load takes that reading over instead of starting its own.
+    virtual void Path(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) = 0;
     [[nodiscard]] virtual QString Path() const = 0;
     // Quality (0..100) of the next JPEG save.
     virtual void JpegQuality(std::int32_t quality) = 0;
@@ -151,17 +156,13 @@ void configureImageReaders();
 // The MIME types of the image files the control can load, sorted.
 [[nodiscard]] QStringList readableMimeTypes();
 
-// A JPEG's compressed data being read through on a thread of its own, to refuse damaged
-// data before anything is printed (image_files/image_loader.h).
-using image_files::JpegDataCheck;
-
 // Starts reading the file named on the command line through, before the window and the
 // settings are made, so that printing it need not wait for that. The control takes the
-// reading over when it loads the same path; nothing is kept for a file that is no JPEG.
+// reading over when it is given with the path (ImageFile::Path); nothing is kept for a
+// file that is no JPEG.
 [[nodiscard]] std::shared_ptr<JpegDataCheck> readAhead(const QString& path);
 
-// The Qt implementation of the control; readAhead may be empty.
-[[nodiscard]] std::unique_ptr<ImageView> makeImageKit(
-    std::shared_ptr<JpegDataCheck> readAhead = {});
+// The Qt implementation of the control.
+[[nodiscard]] std::unique_ptr<ImageView> makeImageKit();
 
 }  // namespace velmar::image_component

@@ -4,6 +4,8 @@
 #include "image_component/qt_printer.h"
 #include "image_files/image_loader.h"
 #include "image_files/jpeg_pixels.h"
+#include "platform/atomic_file.h"
+#include "platform/diagnostics.h"
 
 #include <QFileDialog>
 #include <QImageReader>
@@ -44,6 +46,7 @@ class QtImageFile final : public ImageFile {
             return false;
         }
         path_ = chosen;
+        image_.readAhead.reset();
         return true;
     }
 
@@ -83,7 +86,14 @@ class QtImageFile final : public ImageFile {
         return true;
     }
 
-    void Path(const QString& path) override { path_ = path; }
+    void Path(const QString& path) override {
+        path_ = path;
+        image_.readAhead.reset();
+    }
+    void Path(const QString& path, std::shared_ptr<JpegDataCheck> readAhead) override {
+        path_ = path;
+        image_.readAhead = std::move(readAhead);
+    }
     [[nodiscard]] QString Path() const override { return path_; }
     void JpegQuality(std::int32_t quality) override { jpegQuality_ = quality; }
     [[nodiscard]] QString LastError() const override { return lastError_; }
@@ -209,13 +219,11 @@ std::int16_t bitsPerPixel(const LoadedImage& loaded) {
 
 class ImageKit final : public ImageView {
   public:
-    explicit ImageKit(std::shared_ptr<JpegDataCheck> readAhead)
+    ImageKit()
         : display_(std::make_unique<ImageDisplay>()),
           file_(image_, *display_),
           printer_(image_, *display_),
-          edit_(image_) {
-        image_.readAhead = std::move(readAhead);
-    }
+          edit_(image_) {}
 
     bool Draw(std::int32_t /*mode*/) override {
         display_->showImage(image_.handle != 0 ? pixels(image_.loaded) : QImage());
@@ -272,8 +280,8 @@ std::shared_ptr<JpegDataCheck> readAhead(const QString& path) {
     return image_files::readAhead(path);
 }
 
-std::unique_ptr<ImageView> makeImageKit(std::shared_ptr<JpegDataCheck> readAhead) {
-    return std::make_unique<ImageKit>(std::move(readAhead));
+std::unique_ptr<ImageView> makeImageKit() {
+    return std::make_unique<ImageKit>();
 }
 
 }  // namespace velmar::image_component

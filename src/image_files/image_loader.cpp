@@ -328,9 +328,7 @@ std::optional<LoadedImage> passThroughJpeg(QFile& file, QImageReader& reader,
     loaded.size = turnsSideways(loaded.transformation) ? stored.transposed() : stored;
     loaded.resolution = uprightResolution(file, loaded.transformation);
     loaded.jpeg = layout;
-    loaded.dataCheck = readAhead && readAhead->path() == path
-                           ? std::move(readAhead)
-                           : std::make_shared<JpegDataCheck>(path);
+    loaded.dataCheck = readAhead ? std::move(readAhead) : std::make_shared<JpegDataCheck>(path);
     return loaded;
 }
 
@@ -401,8 +399,7 @@ LoadedImage loadImage(const QString& path, std::shared_ptr<JpegDataCheck> readAh
         if (std::optional<LoadedImage> jpeg = passThroughJpeg(file, reader, readAhead)) {
             return std::move(*jpeg);
         }
-        check = readAhead && readAhead->path() == path ? std::move(readAhead)
-                                                       : std::make_shared<JpegDataCheck>(path);
+        check = readAhead ? std::move(readAhead) : std::make_shared<JpegDataCheck>(path);
     }
     // The reader starts again from the beginning. A PNG is decoded from the bytes its
     // compressed data is taken from, so the two agree.

@@ -52,7 +52,7 @@ struct LoadedImage {
 struct CurrentImage {
     LoadedImage loaded;
     std::int32_t handle = 0;
-    std::shared_ptr<JpegDataCheck> readAhead;  // for the first load of its path only
+    std::shared_ptr<JpegDataCheck> readAhead;  // for the next load, of the path it was given with
     // The colour depth (8 or 24 bits) a conversion asked for; 0 until one does. Saves
     // write it; what is shown and printed keeps the loaded pixels.
     std::int16_t convertedDepth = 0;
@@ -65,8 +65,8 @@ struct CurrentImage {
 // onto the page as it is is not decoded: its markers are checked, and a file cut short
 // is refused; any other JPEG is refused when its data is damaged. A recorded resolution
 // that is not plausible counts as none, with a line on standard error. Throws velmar::Error with a
-// message for the user when the file cannot be read. A reading of the same path started ahead is
-// taken over.
+// message for the user when the file cannot be read. readAhead, when given, is the reading of
+// this file's data started earlier, and is taken over.
 [[nodiscard]] LoadedImage loadImage(const QString& path,
                                     std::shared_ptr<JpegDataCheck> readAhead = {});
 

@@ -1,5 +1,6 @@
 // Whole-file writes on top of the system's file calls.
 #include "platform/atomic_file.h"
+#include "base/temporary_files.h"
 #include "platform/file_error.h"
 
 #include <QDir>
@@ -32,10 +33,6 @@ QString resolvedTarget(const QString& path) {
     }
     return resolved;
 }
-
-constexpr auto kTemporaryPrefix = ".velmar-";
-constexpr auto kTemporarySuffix = ".tmp";
-constexpr int kTemporaryDigits = 16;
 
 // A hidden name in the target's folder, different on every call.
 QString temporaryNameFor(const QString& target) {

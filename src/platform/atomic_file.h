@@ -80,9 +80,9 @@ class FileCalls {
 // The running system's calls.
 [[nodiscard]] FileCalls& nativeFileCalls();
 
-// A new name in folder for a file the program writes before it is put in place:
-// ".velmar-<random>.tmp", different on every call. Only names of this form are ever
-// removed as left over by a run that was killed.
+// A new name in folder for a file the program writes before it is put in place, in the
+// program's form for temporaries (base/temporary_files.h), different on every call. Only
+// names of this form are ever removed as left over by a run that was killed.
 [[nodiscard]] QString newTemporaryName();
 [[nodiscard]] QString newTemporaryPath(const QString& folder);
 [[nodiscard]] bool isTemporaryName(const QString& fileName);

@@ -1,5 +1,6 @@
 // The file-system service, built on Qt's file classes.
 #include "platform/file_system.h"
+#include "base/temporary_files.h"
 #include "platform/file_error.h"
 #include "platform/folder_listing.h"
 #include "platform/regular_file.h"
@@ -16,14 +17,12 @@ namespace velmar::platform {
 
 namespace {
 
-constexpr auto kClaimFile = ".velmar-naming.lock";
-
 // Where the file system can neither refuse an existing name nor link: the name is tested
 // and the file moved while this process holds the folder's claim file, so no other copy of
 // the program tests or takes a name at the same time. The claim of a killed run is taken
 // over, and the name shows nothing until the move has put the whole file there.
 FileCallResult moveUnderClaim(FileCalls& calls, const QString& finished, const QString& newName) {
-    const QString claim = QFileInfo(newName).dir().filePath(QLatin1String(kClaimFile));
+    const QString claim = QFileInfo(newName).dir().filePath(QLatin1String(kNamingClaimFile));
     FileCalls::Handle handle = -1;
     if (FileCallResult failure = calls.holdClaim(claim, handle)) {
         return failure;
@@ -119,8 +118,8 @@ void FileSystem::removeAbandonedTemporaries(const QString& folder) const {
 }
 
 void FileSystem::removeAbandonedTemporaries(const QString& folder, const QStringList& names) const {
-    constexpr qint64 kAbandonedAfterSeconds = qint64{30} * 60;
-    const QDateTime abandoned = QDateTime::currentDateTimeUtc().addSecs(-kAbandonedAfterSeconds);
+    const QDateTime abandoned =
+        QDateTime::currentDateTimeUtc().addSecs(-qint64{kAbandonedTemporarySeconds});
     for (const QString& name : names) {
         if (!isTemporaryName(name)) {
             continue;

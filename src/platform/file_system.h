@@ -79,13 +79,13 @@ class FileSystem {
     // same moment. No file is ever replaced, and newName never shows a file that is not
     // whole, also when the run is killed. Ways tried, as the file system allows: a move that
     // refuses an existing name, then a hard link, then a move made while holding the
-    // folder's claim file (".velmar-naming.lock"), which every copy of the program takes
-    // for this step. Other failures raise Error with the system's reason.
+    // folder's claim file (kNamingClaimFile in base/temporary_files.h), which every copy of
+    // the program takes for this step. Other failures raise Error with the system's reason.
     [[nodiscard]] bool publishNew(const QString& finished, const QString& newName) const;
     // Removes the program's own temporary files (see isTemporaryName) that runs killed
-    // while writing left in a folder. Files younger than half an hour may still be being
-    // written by another running copy and stay; other programs' files are never touched.
-    // Best effort: never raises.
+    // while writing left in a folder. Files younger than kAbandonedTemporarySeconds
+    // (base/temporary_files.h) may still be being written by another running copy and stay; other
+    // programs' files are never touched. Best effort: never raises.
     void removeAbandonedTemporaries(const QString& folder) const;
     // The same among the names of the folder's files listed already: only the temporary
     // files among them are looked at.

@@ -1,8 +1,8 @@
 #include "print_window/backup.h"
 
 #include "base/checked_math.h"
-#include "settings_store/settings_document.h"
-#include "user_data/usr.h"
+#include "base/leading_number.h"
+#include "platform/paths.h"
 
 #include <functional>
 #include <future>
@@ -83,9 +83,10 @@ bool saveBitmap(image_component::ImageView& ikImg, const QString& path) {
     return ikImg.File().Save(image_component::kFormatBitmap, ikImg.ImageHandle());
 }
 
-// 24-bit colour and 8-bit grey images are made 24-bit colour before the JPEG save. The
-// depth is asked twice, before and after the grey flag, as the component's callers always
-// have: the second answer alone decides the 24-bit case.
+// 24-bit colour and 8-bit grey images are made 24-bit colour before the JPEG save, so the
+// copy is a colour JPEG whatever the image held; other depths are left to the control's
+// own save. The depth is read again after the grey flag, and that later answer decides the
+// 24-bit case, because the control may settle the depth of the image it has just prepared.
 bool saveJpeg(image_component::ImageView& ikImg, const QString& path) {
     ikImg.PrepareImage();
     const std::int16_t depth = ikImg.BitDepth();
@@ -113,14 +114,16 @@ void createFolderUnlessThere(const platform::FileSystem& files, const QString& f
     }
 }
 
-// One more than the highest leading number among the backup names.
+// One more than the highest leading number among the backup names. Only the highest
+// counts, so a number whose file was deleted is never given again and the numbers keep the
+// order in which the copies were made.
 std::int16_t nextNumberAmong(const QStringList& names, const QString& folder) {
     std::int16_t number = 0;
     for (const QString& name : names) {
         if (!isBackUpName(name)) {
             continue;
         }
-        const double value = settings_store::readNumber(QStringView(name).chopped(4));
+        const double value = readNumber(QStringView(name).chopped(4));
         if (value > number) {
             number = roundedNumber(value, folder);
         }
@@ -133,8 +136,8 @@ std::int16_t nextNumberAmong(const QStringList& names, const QString& folder) {
 
 }  // namespace
 
-QString backUpFolder() {
-    return user_data::usr().sUserDataFolder + QLatin1String(kBackUpFolder);
+QString backUpFolder(const QString& userDataFolder) {
+    return userDataFolder + QLatin1String(kBackUpFolder);
 }
 
 std::int16_t NextBackUpNo(const platform::FileSystem& files, const QString& folder) {
@@ -177,12 +180,11 @@ BackUpFolderListing listBackUpFolder(const platform::FileSystem& files, const QS
 // runs left. The copy is written whole under a hidden name first and only then given the
 // number, or the next one that no file has by then: a run that is killed or fails leaves
 // no file under a backup name, and copies running together never share one.
-void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode) {
+void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode,
+                const platform::FileSystem& files, const QString& folder) {
     if (ikImg.ImageHandle() == 0) {
         return;
     }
-    const platform::FileSystem& files = user_data::EnsureFso();
-    const QString folder = backUpFolder();
     createFolderUnlessThere(files, folder);
     std::future<BackUpFolderListing> listing =
         std::async(std::launch::async, listBackUpFolder, std::cref(files), std::cref(folder));

@@ -1,5 +1,7 @@
 #include "print_window/command_line.h"
 
+#include "platform/diagnostics.h"
+#include "print_window/startup_text.h"
 #include "user_data/y_ini.h"
 
 namespace velmar::print_window {
@@ -60,11 +62,17 @@ QString versionText() {
     return QStringLiteral("velmar " VELMAR_VERSION "\n");
 }
 
-bool answerCommandLineRequest(const platform::Services& services) {
-    switch (commandLineRequest(services.process.argumentText(), services.lookup)) {
+CommandLine readCommandLine(const platform::Process& process,
+                            const platform::DirectoryLookup& lookup) {
+    const QString argumentText = process.argumentText();
+    return CommandLine{commandLineRequest(argumentText, lookup), pathFromArguments(argumentText)};
+}
+
+bool answerCommandLineRequest(const CommandLine& commandLine, const platform::Process& process) {
+    switch (commandLine.request) {
         case CommandLineRequest::kHelp:
             platform::writeOutput(
-                usageText(user_data::definitionFilePath(services.process.executableFilePath())));
+                usageText(user_data::definitionFilePath(process.executableFilePath())));
             return true;
         case CommandLineRequest::kVersion:
             platform::writeOutput(versionText());

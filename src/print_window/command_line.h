@@ -1,7 +1,8 @@
-// The two questions the command line can ask instead of naming a file to print.
+// The command line, read once at start: the file to print, or one of the two questions it
+// can ask instead.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/services.h"
 
 #include <QString>
 
@@ -14,6 +15,18 @@ enum class CommandLineRequest { kNone, kHelp, kVersion };
 [[nodiscard]] CommandLineRequest commandLineRequest(const QString& argumentText,
                                                     const platform::DirectoryLookup& lookup);
 
+// What the command line says. Start-up, the reading ahead and the print-only run all take
+// this one value, so the image's path is derived once.
+struct CommandLine {
+    CommandLineRequest request = CommandLineRequest::kNone;
+    // The argument text with every double quote removed; nothing is trimmed or split. It
+    // may name no file at all.
+    QString imagePath;
+};
+
+[[nodiscard]] CommandLine readCommandLine(const platform::Process& process,
+                                          const platform::DirectoryLookup& lookup);
+
 // The usage text. definitionFile is where this copy of the program reads UserData.ini.
 [[nodiscard]] QString usageText(const QString& definitionFile);
 
@@ -22,6 +35,6 @@ enum class CommandLineRequest { kNone, kHelp, kVersion };
 
 // Answers a request of the command line on standard output. Returns false, having written
 // nothing, when the command line asks nothing.
-bool answerCommandLineRequest(const platform::Services& services);
+bool answerCommandLineRequest(const CommandLine& commandLine, const platform::Process& process);
 
 }  // namespace velmar::print_window

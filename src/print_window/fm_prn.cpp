@@ -52,8 +52,12 @@ QIcon programIcon() {
     return icon;
 }
 
-fmPrn::fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg)
-    : services_(services), ikImg_(std::move(ikImg)) {
+fmPrn::fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg,
+             CommandLine commandLine, std::shared_ptr<image_component::JpegDataCheck> readAhead)
+    : services_(services),
+      ikImg_(std::move(ikImg)),
+      commandLine_(std::move(commandLine)),
+      readAhead_(std::move(readAhead)) {
     setWindowTitle(QString::fromUtf8(kCaption));
     auto client = std::make_unique<QWidget>();
     client_ = client.get();
@@ -99,17 +103,18 @@ void fmPrn::startUp() {
     nBackUpMode_ = backUpModeFrom(ini.vGtVal(QString::fromUtf8(kBackUpModeKey),
                                              settings_store::Variant::fromInt16(kNoBackUp)));
     ikImg_->Printer().SettingsFile(state.sUserDataFolder + QLatin1String(kPrinterSettingsFile));
-    const QString path = pathFromArguments(services_.process.argumentText());
+    const QString& path = commandLine_.imagePath;
     if (path.isEmpty() || !services_.lookup.hasNormalEntry(path)) {
         prepareToShow();
         return;
     }
-    printOnly(path);
+    printOnly();
 }
 
-void fmPrn::printOnly(const QString& path) {
+void fmPrn::printOnly() {
+    const QString& path = commandLine_.imagePath;
     image_component::ImageFile& file = ikImg_->File();
-    file.Path(path);
+    file.Path(path, std::exchange(readAhead_, {}));
     if (!file.Load(0)) {
         // A file that cannot be read is said so, and nothing is printed.
         exitStatus_ = 1;
@@ -118,7 +123,8 @@ void fmPrn::printOnly(const QString& path) {
         return;
     }
     if (nBackUpMode_ > 0) {
-        SaveBackUp(*ikImg_, nBackUpMode_);
+        SaveBackUp(*ikImg_, nBackUpMode_, user_data::EnsureFso(),
+                   backUpFolder(user_data::usr().sUserDataFolder));
     }
     PrintImg(*ikImg_);
     Unload();

@@ -10,8 +10,10 @@
 #pragma once
 
 #include "image_component/image_component.h"
-#include "platform/platform.h"
+#include "platform/paths.h"
+#include "platform/services.h"
 #include "print_window/backup.h"
+#include "print_window/command_line.h"
 #include "settings_store/settings_document.h"
 
 #include <QIcon>
@@ -39,7 +41,10 @@ inline constexpr int kClientHeight = 303;
 class fmPrn final : public QMainWindow {
     Q_OBJECT
   public:
-    fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg);
+    // commandLine is what the program was started with; readAhead, when not empty, is the
+    // reading of the data of the image it names, started before the window.
+    fmPrn(platform::Services services, std::unique_ptr<image_component::ImageView> ikImg,
+          CommandLine commandLine, std::shared_ptr<image_component::JpegDataCheck> readAhead = {});
     ~fmPrn() override;
     fmPrn(const fmPrn&) = delete;
     fmPrn& operator=(const fmPrn&) = delete;
@@ -67,7 +72,7 @@ class fmPrn final : public QMainWindow {
   private:
     void startUp();
     void prepareToShow();
-    void printOnly(const QString& path);
+    void printOnly();
     void Form_Unload();
     void Form_Resize();
     [[nodiscard]] std::int32_t windowHandle();
@@ -90,6 +95,8 @@ class fmPrn final : public QMainWindow {
     platform::Services services_;
     QWidget* client_ = nullptr;  // owned by the window
     std::unique_ptr<image_component::ImageView> ikImg_;
+    CommandLine commandLine_;
+    std::shared_ptr<image_component::JpegDataCheck> readAhead_;  // handed on at the load
     std::array<QAction*, 4> mnBackUp_{};
     std::int16_t nBackUpMode_ = kNoBackUp;
     // Whether start-up read the settings document; only then is it saved at shut-down.

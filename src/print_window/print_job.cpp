@@ -62,7 +62,9 @@ Extent fitted(Extent image, Extent printable) {
     return Extent{scaled(image.width), scaled(image.height)};
 }
 
-// True when the printer is ready or the user confirmed the print dialog.
+// True when the printer is ready or the user confirmed the print dialog. The dialog is
+// shown only when the settings name no usable printer, so a run from the command line
+// prints without asking; it offers only what one image on one page allows.
 bool printerChosen(ImagePrinter& printer) {
     if (printer.CheckReady(1)) {
         return true;
@@ -85,15 +87,14 @@ Extent printableExtent(ImagePrinter& printer) {
     return Extent{subtractChecked(right, left), subtractChecked(bottom, top)};
 }
 
-// The component's printer is driven by a fixed sequence of calls: name, begin document and
-// page, ask the page's surface handle, draw, end page and document, close. Its results are
-// not examined (a failure raises instead), and -1, -1 leave the source size to the image.
+// One document of one page. Results are not examined because a failure raises instead;
+// -1, -1 draw the whole image, and the drawn size is the fitted physical size.
 void printPage(ImageView& ikImg, ImagePrinter& printer, Extent physical) {
     printer.DocumentName(QString::fromLatin1(kDocumentName));
     printer.BeginDocument();
     printer.BeginPage();
     const Extent drawn = fitted(physical, printableExtent(printer));
-    // The surface first, then the image: the control is asked in that order.
+    // The surface belongs to the page just begun, so it is asked for only now.
     const std::int32_t surface = printer.DeviceContext();
     const std::int32_t image = ikImg.ImageHandle();
     printer.DrawImage(surface, image, 0, 0, drawn.width, drawn.height, -1, -1, 1);

@@ -1,7 +1,7 @@
 #include "print_window/run.h"
+#include "platform/diagnostics.h"
 #include "print_window/command_line.h"
 #include "print_window/fm_prn.h"
-#include "print_window/startup_text.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -21,14 +21,14 @@ bool loadToolkitTranslations(QTranslator& translator) {
 }
 
 std::shared_ptr<image_component::JpegDataCheck> readAheadNamedImage(
-    const platform::Services& services) {
-    return image_component::readAhead(pathFromArguments(services.process.argumentText()));
+    const CommandLine& commandLine) {
+    return image_component::readAhead(commandLine.imagePath);
 }
 
-RunEnd run(const platform::Services& services,
+RunEnd run(const platform::Services& services, const CommandLine& commandLine,
            std::shared_ptr<image_component::JpegDataCheck> readAhead) {
     // Answered before the window, the settings or the user-data folder exist.
-    if (answerCommandLineRequest(services)) {
+    if (answerCommandLineRequest(commandLine, services.process)) {
         return {};
     }
     image_component::configureImageReaders();
@@ -36,7 +36,7 @@ RunEnd run(const platform::Services& services,
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     QTranslator toolkitTexts;
     loadToolkitTranslations(toolkitTexts);
-    fmPrn window(services, image_component::makeImageKit(std::move(readAhead)));
+    fmPrn window(services, image_component::makeImageKit(), commandLine, std::move(readAhead));
     window.Form_Load();
     if (window.isUnloaded()) {
         return {window.exitStatus(), false};

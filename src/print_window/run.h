@@ -2,7 +2,8 @@
 #pragma once
 
 #include "image_component/image_component.h"
-#include "platform/platform.h"
+#include "platform/services.h"
+#include "print_window/command_line.h"
 
 #include <memory>
 
@@ -19,7 +20,7 @@ bool loadToolkitTranslations(QTranslator& translator);
 // Starts reading through the JPEG the command line names, if it names one, so that this
 // overlaps the toolkit's and the window's start. Nothing when it names no JPEG.
 [[nodiscard]] std::shared_ptr<image_component::JpegDataCheck> readAheadNamedImage(
-    const platform::Services& services);
+    const CommandLine& commandLine);
 
 // How a run ended. Everything the run made is written and closed by then.
 struct RunEnd {
@@ -28,9 +29,9 @@ struct RunEnd {
 };
 
 // Runs the program: answers --help and --version (see command_line.h), or else start-up,
-// then the window until it closes. readAhead is what readAheadNamedImage started, or
-// empty.
-[[nodiscard]] RunEnd run(const platform::Services& services,
+// then the window until it closes. readAhead is what readAheadNamedImage started for the
+// same command line, or empty.
+[[nodiscard]] RunEnd run(const platform::Services& services, const CommandLine& commandLine,
                          std::shared_ptr<image_component::JpegDataCheck> readAhead = {});
 
 }  // namespace velmar::print_window

@@ -49,15 +49,14 @@ reads::Span putBackAt(const QString& sTxt, const QString& sGp, const QString& sG
 
 }  // namespace
 
-SettingsDocument::SettingsDocument(std::function<platform::FileSystem&()> fileSystem,
-                                   platform::MessageBox& messages)
-    : fileSystem_(std::move(fileSystem)), messages_(messages) {}
+SettingsDocument::SettingsDocument(platform::FileSystem files, platform::MessageBox& messages)
+    : files_(files), messages_(messages) {}
 
 void SettingsDocument::GetTxt(const QString& sFL, bool& bOk) {
     sTxt_.clear();
     sTxtFl_ = resolvedPath(sFL);
     try {
-        const platform::FileSystem& files = fileSystem_();
+        const platform::FileSystem& files = files_;
         if (files.fileExists(sTxtFl_)) {
             platform::TextReader reader = files.openTextFileForReading(sTxtFl_);
             // Only a file without any content counts as empty; one that starts with a
@@ -129,7 +128,7 @@ void SettingsDocument::SetTxt(bool& bOk) {
         return;
     }
     try {
-        platform::TextWriter writer = fileSystem_().openTextFileForWriting(sTxtFl_);
+        platform::TextWriter writer = files_.openTextFileForWriting(sTxtFl_);
         writer.write(sTxt_);
         writer.close();
         bOk = true;

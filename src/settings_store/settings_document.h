@@ -14,14 +14,16 @@
 // group, sKy a key), v a Variant (vDef a default, vVL a value), b a flag (bOk success).
 #pragma once
 
-#include "platform/platform.h"
+#include "base/error.h"
+#include "base/leading_number.h"
+#include "platform/file_system.h"
+#include "platform/services.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <utility>
 #include <variant>
@@ -40,6 +42,8 @@ class Variant {
     [[nodiscard]] static Variant fromBool(bool value);
     [[nodiscard]] static Variant fromDate(const QDateTime& value);
     [[nodiscard]] static Variant fromInt16(std::int16_t value);
+    // A variant can hold every kind a stored value may be read as, 32-bit integers and
+    // single-precision numbers included; the program itself makes neither.
     [[nodiscard]] static Variant fromInt32(std::int32_t value);
     [[nodiscard]] static Variant fromSingle(float value);
     [[nodiscard]] static Variant fromDouble(double value);
@@ -61,11 +65,7 @@ class Variant {
     Value value_;
 };
 
-// The leading number of a text, read leniently: blanks, tabs and line feeds are skipped
-// anywhere, also between digits; then an optional sign, digits, an optional fraction and
-// exponent. Reading stops at the first character that cannot continue the number; a text
-// that starts with no number reads as 0. "&H" and "&O" read a hexadecimal or octal integer.
-[[nodiscard]] double readNumber(QStringView text);
+// Numbers are read with velmar::readNumber (base/leading_number.h).
 
 // Text to a truth value: "True"/"False" in any letter case, or a number (0 is false).
 // Anything else raises Error.
@@ -79,12 +79,9 @@ class Variant {
 // saved back. The file is code page 932 text with CR LF line ends.
 class SettingsDocument {
   public:
-    // The file system is fetched on each file operation (the program's shared one is
-    // created on first use and released at shut-down, so it is never held); damaged-file
-    // messages go to
-    // messages.
-    SettingsDocument(std::function<platform::FileSystem&()> fileSystem,
-                     platform::MessageBox& messages);
+    // Files are read and written through files, a copy of the service (it holds no state
+    // of its own); damaged-file messages go to messages.
+    SettingsDocument(platform::FileSystem files, platform::MessageBox& messages);
 
     // Loads the document at sFL (with a "_DV.xml" ending read as ".xml"). A missing file
     // is created empty and an empty file gives the empty document. bOk tells success.
@@ -112,6 +109,8 @@ class SettingsDocument {
 
     [[nodiscard]] const QString& sTxtFl() const { return sTxtFl_; }
     [[nodiscard]] const QString& sTxt() const { return sTxt_; }
+    // The current group's text and name. Part of the store's state that GetGtx sets; the
+    // program itself reads them only inside the store.
     [[nodiscard]] const QString& sGtx() const { return sGtx_; }
     [[nodiscard]] const QString& sCurGp() const { return sCurGp_; }
 
@@ -127,7 +126,7 @@ class SettingsDocument {
     void reportDamaged(const QString& name);
     [[nodiscard]] bool safeToWrite();
 
-    std::function<platform::FileSystem&()> fileSystem_;
+    platform::FileSystem files_;
     platform::MessageBox& messages_;
     QString sTxtFl_;
     QString sTxt_;

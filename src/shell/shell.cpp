@@ -1,6 +1,10 @@
 #include "shell/shell.h"
 
 #include "base/app_title.h"
+#include "base/error.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "platform/services.h"
 
 #include <QDir>
 #include <QUrl>

@@ -9,7 +9,8 @@
 // document), b a flag (bOpn: open rather than explore).
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
+#include "platform/services.h"
 
 #include <QString>
 #include <QStringList>

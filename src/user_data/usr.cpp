@@ -1,4 +1,6 @@
 #include "user_data/usr.h"
+#include "platform/file_system.h"
+#include "platform/services.h"
 #include "user_data/y_ini.h"
 
 #include <utility>

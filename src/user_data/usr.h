@@ -3,7 +3,8 @@
 // reset it with resetUsr().
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/file_system.h"
+#include "platform/services.h"
 
 #include <QString>
 #include <QStringList>

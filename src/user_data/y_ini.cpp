@@ -3,6 +3,11 @@
 #include "user_data/usr.h"
 
 #include "base/checked_math.h"
+#include "base/error.h"
+#include "platform/diagnostics.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
+#include "platform/services.h"
 
 #include <exception>
 #include <limits>
@@ -51,7 +56,7 @@ QString definitionFilePath(const QString& executableFilePath) {
 yIni::yIni(const platform::Services& services, std::function<QStringList()> programFileTypes)
     : services_(services),
       programFileTypes_(std::move(programFileTypes)),
-      document_([]() -> platform::FileSystem& { return EnsureFso(); }, services.messages) {}
+      document_(platform::FileSystem{}, services.messages) {}
 
 void yIni::W_UserData(std::int32_t nWhnd) {
     nOwnerWnd_ = nWhnd;

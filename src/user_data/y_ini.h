@@ -15,7 +15,7 @@
 // owner window), b flag (bOpn open rather than explore), Ary a list.
 #pragma once
 
-#include "platform/platform.h"
+#include "platform/services.h"
 #include "settings_store/settings_document.h"
 #include "shell/shell.h"
 
@@ -68,7 +68,7 @@ class yIni {
     // a trailing separator; empty when the platform has no such folder.
     [[nodiscard]] QString FsGtSpFld(std::int32_t nFlg) const;
     // Makes sure each named sub-folder of sPh exists (one level each). sPh must end with
-    // the path separator.
+    // the path separator. Part of yIni's interface; the program itself does not call it.
     void F_ChkSb(const QString& sPh, const QStringList& Ary) const;
     // Creates every missing level of the folder sFd, ignoring failures level by level.
     void F_CreateFld(const QString& sFd) const;
@@ -85,6 +85,8 @@ class yIni {
         document_.SetVal(sKy, vVL);
     }
 
+    // The window that owns the shell calls, as W_UserData recorded it. Part of yIni's
+    // interface; the program itself only uses it inside yIni.
     [[nodiscard]] std::int32_t nOwnerWnd() const { return nOwnerWnd_; }
     [[nodiscard]] const settings_store::SettingsDocument& document() const { return document_; }
 

@@ -1,4 +1,5 @@
 // The shell operations of the shared settings object, working on the program's state.
+#include "platform/services.h"
 #include "user_data/usr.h"
 #include "user_data/y_ini.h"
 

@@ -1,4 +1,5 @@
 #include "doubles/recording_image_kit.h"
+#include "platform/atomic_file.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -107,6 +108,10 @@ bool RecordingImageKit::Save(std::int32_t format, std::int32_t imageHandle) {
 void RecordingImageKit::Path(const QString& path) {
     record("ImageFile.Path", path.toStdString());
     path_ = path;
+}
+void RecordingImageKit::Path(const QString& path,
+                             std::shared_ptr<image_component::JpegDataCheck> /*readAhead*/) {
+    Path(path);
 }
 void RecordingImageKit::JpegQuality(std::int32_t quality) {
     record("ImageFile.JpegQuality", joined({quality}));

@@ -69,6 +69,8 @@ class RecordingImageKit final : public image_component::ImageView,
     bool Load(std::int32_t mode) override;
     bool Save(std::int32_t format, std::int32_t imageHandle) override;
     void Path(const QString& path) override;
+    void Path(const QString& path,
+              std::shared_ptr<image_component::JpegDataCheck> readAhead) override;
     // Not recorded: a question, not a call the run makes on the control.
     [[nodiscard]] QString Path() const override { return path_; }
     void JpegQuality(std::int32_t quality) override;

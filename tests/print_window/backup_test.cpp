@@ -3,6 +3,8 @@
 #include "print_window/backup.h"
 #include "doubles/recording_image_kit.h"
 #include "doubles/temp_home.h"
+#include "platform/file_system.h"
+#include "platform/paths.h"
 #include "user_data/usr.h"
 
 #include <QDir>
@@ -198,7 +200,7 @@ TEST_P(SaveCalls, FollowTheModeAndTheImageDepth) {
     script.grayFlag = GetParam().grey;
     RecordingImageKit kit(script);
 
-    SaveBackUp(kit, GetParam().mode);
+    SaveBackUp(kit, GetParam().mode, files, backUpFolder());
 
     // The image is saved under a hidden name in the folder, then published as 0001.
     std::vector<std::string> expected;
@@ -242,7 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BackUp, NoImageWritesNothingAndLeavesTheFolderAlone) {
     RecordingImageKit kit;  // handle 0
-    SaveBackUp(kit, 2);
+    SaveBackUp(kit, 2, files, backUpFolder());
     EXPECT_EQ(kit.calls, std::vector<std::string>{"ImageView.ImageHandle"});
     EXPECT_FALSE(QFileInfo::exists(backUpFolder()));
 }
@@ -254,7 +256,7 @@ TEST_F(BackUp, SaveThatFailsIsAnErrorAndLeavesNoFile) {
     RecordingImageKit kit(script);
     putFiles({"0001.jpg"});
     try {
-        SaveBackUp(kit, 2);
+        SaveBackUp(kit, 2, files, backUpFolder());
         FAIL() << "the failed save was not reported";
     } catch (const Error& error) {
         EXPECT_EQ(error.message(),
@@ -269,7 +271,7 @@ TEST_F(BackUp, ControlThatThrowsLeavesNoFile) {
     script.imageHandle = 3;
     script.failingCall = "ImageFile.Save";
     RecordingImageKit kit(script);
-    EXPECT_THROW(SaveBackUp(kit, 1), Error);
+    EXPECT_THROW(SaveBackUp(kit, 1, files, backUpFolder()), Error);
     EXPECT_TRUE(backUpFiles().isEmpty());
 }
 
@@ -285,8 +287,8 @@ TEST_P(RealBackUp, WritesAValidBitmapThenAValidJpeg) {
     kit->File().Path(source);
     ASSERT_TRUE(kit->File().Load(0));
 
-    SaveBackUp(*kit, 1);
-    SaveBackUp(*kit, 2);
+    SaveBackUp(*kit, 1, files, backUpFolder());
+    SaveBackUp(*kit, 2, files, backUpFolder());
 
     struct Written {
         const char* name;

@@ -1,6 +1,7 @@
 // --help and --version: the argument check, and the real program answering them without
 // touching the user's files, unless a file of that name is there to be printed.
 #include "print_window/command_line.h"
+#include "doubles/platform_doubles.h"
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
 #include "image_files/image_fixtures.h"
@@ -35,9 +36,9 @@ struct Request {
     CommandLineRequest expected;
 };
 
-class CommandLine : public testing::TestWithParam<Request> {};
+class CommandLineRequests : public testing::TestWithParam<Request> {};
 
-TEST_P(CommandLine, AsksOnlyWithTheWholeOptionAndNoFileOfThatName) {
+TEST_P(CommandLineRequests, AsksOnlyWithTheWholeOptionAndNoFileOfThatName) {
     const Request& r = GetParam();
     const NamedFiles lookup(
         r.existingFile == nullptr ? QStringList() : QStringList{QString::fromUtf8(r.existingFile)});
@@ -45,7 +46,7 @@ TEST_P(CommandLine, AsksOnlyWithTheWholeOptionAndNoFileOfThatName) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Arguments, CommandLine,
+    Arguments, CommandLineRequests,
     testing::Values(Request{"Help", "--help", nullptr, CommandLineRequest::kHelp},
                     Request{"Version", "--version", nullptr, CommandLineRequest::kVersion},
                     Request{"HelpFileExists", "--help", "--help", CommandLineRequest::kNone},
@@ -61,6 +62,20 @@ INSTANTIATE_TEST_SUITE_P(
                     Request{"BothOptions", "--help --version", nullptr, CommandLineRequest::kNone},
                     Request{"OptionThenPath", "--help a.png", nullptr, CommandLineRequest::kNone}),
     [](const testing::TestParamInfo<Request>& info) { return info.param.name; });
+
+// The argument text is read once: the request and the path come from the same reading.
+TEST(ReadCommandLine, GivesTheRequestAndThePathWithoutQuotes) {
+    test::FakeProcess process;
+    const NamedFiles lookup({});
+    process.arguments = QStringLiteral("\"my photo\".jpg");
+    const CommandLine photo = readCommandLine(process, lookup);
+    EXPECT_EQ(photo.request, CommandLineRequest::kNone);
+    EXPECT_EQ(photo.imagePath, QStringLiteral("my photo.jpg"));
+    process.arguments = QStringLiteral("--help");
+    const CommandLine help = readCommandLine(process, lookup);
+    EXPECT_EQ(help.request, CommandLineRequest::kHelp);
+    EXPECT_EQ(help.imagePath, QStringLiteral("--help"));
+}
 
 TEST(UsageText, NamesTheFolderDefinitionOfThisCopy) {
     const QString definition = QStringLiteral("/opt/x/share/velmar/UserData.ini");

@@ -39,7 +39,8 @@ class WindowFixture : public testing::Test {
         kit = owned.get();
         window = std::make_unique<fmPrn>(platform::Services{process, native.services().lookup,
                                                             messages, folders, settings, desktop},
-                                         std::move(owned));
+                                         std::move(owned),
+                                         readCommandLine(process, native.services().lookup));
         window->Form_Load();
         return *window;
     }

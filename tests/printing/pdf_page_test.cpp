@@ -228,10 +228,12 @@ TEST_P(DamagedJpeg, IsRefusedAndNothingIsWritten) {
     jpeg.replace((scan + jpeg.size()) / 2, 2, QByteArray("\xFF\x27", 2));  // no such marker
     const QString damaged = write(QStringLiteral("damaged.jpg"), jpeg);
     if (!GetParam().empty()) {
-        kit = makeImageKit(readAhead(home.filePath(QString::fromStdString(GetParam()))));
-        kit->Printer().SettingsFile(home.filePath(QStringLiteral("IkPrn.Ik")));
+        const QString named = home.filePath(QString::fromStdString(GetParam()));
+        kit->File().Path(named, readAhead(named));
     }
-    kit->File().Path(damaged);
+    if (kit->File().Path() != damaged) {  // a reading ahead of another file is dropped
+        kit->File().Path(damaged);
+    }
     ASSERT_TRUE(kit->File().Load(0));
     ImagePrinter& printer = kit->Printer();
     ASSERT_TRUE(printer.CheckReady(1));

@@ -74,9 +74,7 @@ class SettingsFile : public testing::Test {
     [[nodiscard]] QString path(const char* name = "prefs.xml") const {
         return dir.filePath(u(name));
     }
-    [[nodiscard]] SettingsDocument make() {
-        return SettingsDocument([this]() -> platform::FileSystem& { return fs; }, messages);
-    }
+    [[nodiscard]] SettingsDocument make() { return SettingsDocument(fs, messages); }
     [[nodiscard]] QByteArray bytes() const {
         QFile in(path());
         return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(unreadable)");
