@@ -291,6 +291,7 @@ void QtImagePrinter::configureNative(const QString& printerName, const PrinterSe
         printer_->setPageSize(*settings.paper);
     }
     printer_->setPageOrientation(settings.orientation);
+    applyCopiesAndSides(*printer_, settings);
     printer_->setFullPage(true);
     printsToPdf_ = false;
 }
