@@ -105,6 +105,25 @@ QString duplexText(QPrinter::DuplexMode mode) {
     }
 }
 
+// Puts the dialog's centre at `middle`, moved as little as needed to keep it whole on its
+// screen.
+void placeCentred(QDialog& dialog, QPoint middle) {
+    const QRect frame = dialog.frameGeometry();
+    QPoint corner = middle - QPoint(frame.width() / 2, frame.height() / 2);
+    const QScreen* screen = QGuiApplication::screenAt(middle);
+    if (screen == nullptr) {
+        screen = dialog.screen();
+    }
+    if (screen != nullptr) {
+        const QRect room = screen->availableGeometry();
+        corner.setX(std::clamp(corner.x(), room.left(),
+                               std::max(room.left(), room.right() + 1 - frame.width())));
+        corner.setY(std::clamp(corner.y(), room.top(),
+                               std::max(room.top(), room.bottom() + 1 - frame.height())));
+    }
+    dialog.move(corner);
+}
+
 class PrinterDialog final : public QDialog {
   public:
     PrinterDialog(PrinterDialogKind kind, const QString& title, const ShownChoice& shown,
@@ -306,7 +325,7 @@ class PrinterDialog final : public QDialog {
         layout()->activate();
         setFixedHeight(sizeHint().height());
         if (isVisible()) {
-            move(middle - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+            placeCentred(*this, middle);
         }
     }
 
@@ -335,7 +354,7 @@ void centre(QDialog& dialog, const QWidget& parent) {
             window != nullptr ? window->screen() : QGuiApplication::primaryScreen();
         centre = screen->availableGeometry().center();
     }
-    dialog.move(centre - QPoint(dialog.width() / 2, dialog.height() / 2));
+    placeCentred(dialog, centre);
 }
 
 }  // namespace
