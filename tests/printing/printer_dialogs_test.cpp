@@ -31,6 +31,7 @@ struct Seen {
     QString notice;
     QString cancel;
     QStringList listed;
+    QString paperName{};  // as shown
 };
 
 struct Saved {
@@ -64,8 +65,9 @@ TEST_P(PrinterDialogShows, TheSavedChoiceAndGivesItBackWhenConfirmed) {
         for (int item = 0; item < printers->count(); ++item) {
             seen.listed << printers->itemText(item);
         }
-        seen.paper =
-            dialog->findChild<QComboBox*>(QStringLiteral("paper"))->currentData().toString();
+        const auto* paper = dialog->findChild<QComboBox*>(QStringLiteral("paper"));
+        seen.paper = paper->currentData().toString();
+        seen.paperName = paper->currentText();
         seen.landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape"))->isChecked();
         for (const QLabel* notice : dialog->findChildren<QLabel*>()) {
             if (notice->objectName() == QStringLiteral("missingPrinter") ||
@@ -87,6 +89,10 @@ TEST_P(PrinterDialogShows, TheSavedChoiceAndGivesItBackWhenConfirmed) {
     const Seen& expected = GetParam().expected;
     EXPECT_EQ(seen.printer, expected.printer);
     EXPECT_EQ(seen.paper, expected.paper);
+    // The toolkit's Japanese name where it has one.
+    EXPECT_EQ(seen.paperName, seen.paper == QLatin1String("Letter")
+                                  ? QStringLiteral("レター / ANSI A")
+                                  : seen.paper);
     EXPECT_EQ(seen.landscape, expected.landscape);
     EXPECT_EQ(seen.notice.left(expected.notice.size()), expected.notice);
     EXPECT_EQ(seen.notice.isEmpty(), expected.notice.isEmpty()) << seen.notice.toStdString();
@@ -166,10 +172,13 @@ TEST(PrinterSetupDialog, KeepsCopiesSidesAndTheChosenFolder) {
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     });
     QWidget parent;
+    // The system's own folder picker cannot be driven from here.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
 
     const std::optional<PrinterChoice> chosen =
         askPrinter(PrinterDialogKind::kSetup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"),
                    shownChoice(saved, pdfOutputFolder(file, saved)), parent);
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
 
     ASSERT_TRUE(chosen.has_value());
     EXPECT_EQ(shownCopies, 3);
