@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPushButton>
+#include <QSet>
 #include <QTimer>
 
 #include <cups/cups.h>
@@ -273,6 +274,7 @@ TEST_F(CupsRun, SetupDialogShowsEachQueuesStateAndOffersTwoSidedOnlyWhereItCan) 
     cupsSetServer(server.constData());
     QStringList listed;
     std::vector<std::pair<QString, bool>> twoSided;  // printer shown, two-sided offered
+    QSet<int> widths;
     QTimer::singleShot(0, [&] {
         QWidget* dialog = QApplication::activeModalWidget();
         ASSERT_NE(dialog, nullptr);
@@ -283,6 +285,7 @@ TEST_F(CupsRun, SetupDialogShowsEachQueuesStateAndOffersTwoSidedOnlyWhereItCan) 
             listed << printers->itemText(item);
             twoSided.emplace_back(printers->itemText(item),
                                   duplex->isEnabled() && duplex->count() > 1);
+            widths << dialog->width();
         }
         dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
     });
@@ -302,6 +305,7 @@ TEST_F(CupsRun, SetupDialogShowsEachQueuesStateAndOffersTwoSidedOnlyWhereItCan) 
     EXPECT_TRUE(listed.contains(label(kPausedQueue, "一時停止"))) << listed.join('|').toStdString();
     EXPECT_TRUE(listed.contains(label(kRejectingQueue, "待機中、受付停止")));
     EXPECT_TRUE(listed.contains(label(kWholeSheetQueue, "待機中")));
+    EXPECT_EQ(widths.size(), 1) << "the dialog changes its width with the printer";
     for (const auto& [printer, offered] : twoSided) {
         EXPECT_EQ(offered, printer.startsWith(kDuplexQueue)) << printer.toStdString();
     }
