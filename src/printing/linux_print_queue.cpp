@@ -6,6 +6,7 @@
 
 #include <QIODevice>
 #include <QPrinter>
+#include <QStringList>
 
 #include <cups/cups.h>
 
@@ -156,6 +157,31 @@ void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& write
 
 void printOnQueue(QPrinter& printer, const QueueDocument& document) {
     submitPdf(queueJob(printer), document.writePdf);
+}
+
+QueueStatus queueStatus(const QString& destination) {
+    const QByteArray queue = queueOf(destination).toUtf8();
+    const std::unique_ptr<cups_dest_t, DestinationDeleter> found(
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr));
+    if (!found) {
+        return {};
+    }
+    const auto option = [&found](const char* name) {
+        return QString::fromUtf8(cupsGetOption(name, found->num_options, found->options));
+    };
+    QStringList states;
+    const QString state = option("printer-state");
+    if (state == QLatin1String("3")) {
+        states << QStringLiteral("待機中");
+    } else if (state == QLatin1String("4")) {
+        states << QStringLiteral("印刷中");
+    } else if (state == QLatin1String("5")) {
+        states << QStringLiteral("一時停止");
+    }
+    if (option("printer-is-accepting-jobs") == QLatin1String("false")) {
+        states << QStringLiteral("受付停止");
+    }
+    return QueueStatus{option("printer-info"), states.join(QStringLiteral("、"))};
 }
 
 // The server the client library would ask (CUPS_SERVER, client.conf, the local socket),

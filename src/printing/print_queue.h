@@ -37,6 +37,15 @@ struct QueueDocument {
 // cancelled, so nothing of it is printed.
 void printOnQueue(QPrinter& printer, const QueueDocument& document);
 
+// How a queue presents itself to someone choosing a printer: what its owner wrote about it
+// and what it is doing, in words for the user ("待機中", "印刷中", "一時停止", "受付停止").
+// Either is empty where the print service does not say.
+struct QueueStatus {
+    QString description;
+    QString state;
+};
+[[nodiscard]] QueueStatus queueStatus(const QString& queue);
+
 // Nothing when the print service can be reached; otherwise why it cannot. A service that
 // cannot be reached lists no printers, which is not the same as printers that are gone.
 [[nodiscard]] std::optional<QString> printSystemUnreachable();

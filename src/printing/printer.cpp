@@ -172,6 +172,7 @@ Printer::Printer(const QString& name, bool builtInPdf, const PrinterSettings& se
         printer_->setPageSize(*settings.paper);
     }
     printer_->setPageOrientation(settings.orientation);
+    applyCopiesAndSides(*printer_, settings);
     printer_->setFullPage(true);
 }
 

@@ -5,6 +5,8 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -23,7 +25,10 @@ namespace velmar::printing {
 
 namespace {
 
-constexpr int kMostCopies = 999;
+// Wide enough for a queue's name, description and state; the lists keep this width
+// whatever they hold, so that the dialog does not change its width.
+constexpr int kListCharacters = 40;
+constexpr int kFolderPixels = 320;
 
 // The paper sizes offered for the PDF printer.
 constexpr std::array kPdfPaperSizes{QPageSize::A3,    QPageSize::A4,     QPageSize::A5,
@@ -42,6 +47,26 @@ QString builtInPdfLabel() {
 
 OfferedPrinter builtInPdf() {
     return OfferedPrinter{pdfPrinterName(), true, builtInPdfLabel()};
+}
+
+// A queue as the list shows it: "name — description (state)", leaving out what the print
+// system does not say, and a description that only repeats the name.
+QString queueLabel(const QString& name) {
+    const QueueStatus status = queueStatus(name);
+    QString label = name;
+    if (!status.description.isEmpty() && status.description != name) {
+        label += QStringLiteral(" — ") + status.description;
+    }
+    if (!status.state.isEmpty()) {
+        label += QStringLiteral(" (%1)").arg(status.state);
+    }
+    return label;
+}
+
+// The toolkit's name for a standard size, which the Japanese toolkit texts translate; a
+// printer's own sizes are shown as the printer names them.
+QString paperName(const QPageSize& size) {
+    return size.id() == QPageSize::Custom ? size.name() : QPageSize(size.id()).name();
 }
 
 QList<QPageSize> paperSizesOf(const OfferedPrinter& printer) {
@@ -80,11 +105,31 @@ QString duplexText(QPrinter::DuplexMode mode) {
     }
 }
 
+// Puts the dialog's centre at `middle`, moved as little as needed to keep it whole on its
+// screen.
+void placeCentred(QDialog& dialog, QPoint middle) {
+    const QRect frame = dialog.frameGeometry();
+    QPoint corner = middle - QPoint(frame.width() / 2, frame.height() / 2);
+    const QScreen* screen = QGuiApplication::screenAt(middle);
+    if (screen == nullptr) {
+        screen = dialog.screen();
+    }
+    if (screen != nullptr) {
+        const QRect room = screen->availableGeometry();
+        corner.setX(std::clamp(corner.x(), room.left(),
+                               std::max(room.left(), room.right() + 1 - frame.width())));
+        corner.setY(std::clamp(corner.y(), room.top(),
+                               std::max(room.top(), room.bottom() + 1 - frame.height())));
+    }
+    dialog.move(corner);
+}
+
 class PrinterDialog final : public QDialog {
   public:
     PrinterDialog(PrinterDialogKind kind, const QString& title, const ShownChoice& shown,
                   QWidget& parent)
         : QDialog(&parent), kind_(kind), pdfFolder_(shown.pdfFolder) {
+        setSizeGripEnabled(false);
         setWindowTitle(title);
         auto* layout = new QVBoxLayout(this);  // owned by the dialog, as every widget here
         if (!shown.unreachable.isEmpty()) {
@@ -104,10 +149,11 @@ class PrinterDialog final : public QDialog {
         buildPrinterRow(*form, shown.choice);
         buildPaperRow(*form);
         buildOrientationRow(*form, shown.choice.orientation);
-        if (kind_ == PrinterDialogKind::kPrint) {
-            buildPrintRows(*form, shown.choice.copies);
-        }
+        buildPrintRows(*form, shown.choice.copies);
         buildButtons(*layout);
+        // One width for every printer: the one with the PDF printer's folder row shown.
+        form_->setRowVisible(pdfFolderButton_, true);
+        setFixedWidth(sizeHint().width());
         printerChanged(shown.choice.paper, shown.choice.duplex);
         connect(printer_, &QComboBox::currentIndexChanged, this,
                 [this] { printerChanged(currentPaper(), currentDuplex()); });
@@ -121,9 +167,10 @@ class PrinterDialog final : public QDialog {
         chosen.paper = currentPaper();
         chosen.orientation =
             landscape_->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait;
-        if (copies_ != nullptr) {
-            chosen.copies = copies_->value();
-            chosen.duplex = currentDuplex();
+        chosen.copies = copies_->value();
+        chosen.duplex = currentDuplex();
+        if (chosenFolder_ != pdfFolder_) {
+            chosen.pdfFolder = chosenFolder_;
         }
         return chosen;
     }
@@ -133,8 +180,7 @@ class PrinterDialog final : public QDialog {
     // reached) is listed first, so that confirming keeps it.
     void buildPrinterRow(QFormLayout& form, const PrinterChoice& shown) {
         form_ = &form;
-        printer_ = new QComboBox(this);
-        printer_->setObjectName(QStringLiteral("printer"));
+        printer_ = fixedWidthList(QStringLiteral("printer"));
         offered_ = offeredPrinters();
         const auto isShown = [&shown](const OfferedPrinter& printer) {
             return printer.name == shown.printer && printer.builtIn == choosesBuiltInPdf(shown);
@@ -148,15 +194,44 @@ class PrinterDialog final : public QDialog {
         printer_->setCurrentIndex(static_cast<int>(
             std::find_if(offered_.cbegin(), offered_.cend(), isShown) - offered_.cbegin()));
         form.addRow(QStringLiteral("ﾌﾟﾘﾝﾀ:"), printer_);
-        pdfFolderLabel_ = new QLabel(QDir::toNativeSeparators(pdfFolder_), this);
-        pdfFolderLabel_->setObjectName(QStringLiteral("pdfFolder"));
-        form.addRow(QStringLiteral("PDF の保存先:"), pdfFolderLabel_);
+        pdfFolderButton_ = new QPushButton(this);
+        pdfFolderButton_->setObjectName(QStringLiteral("pdfFolder"));
+        showFolder(pdfFolder_);
+        connect(pdfFolderButton_, &QPushButton::clicked, this, [this] { pickFolder(); });
+        form.addRow(QStringLiteral("PDF の保存先:"), pdfFolderButton_);
+    }
+
+    QComboBox* fixedWidthList(const QString& name) {
+        auto* list = new QComboBox(this);
+        list->setObjectName(name);
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->setMinimumContentsLength(kListCharacters);
+        return list;
     }
 
     void buildPaperRow(QFormLayout& form) {
-        paper_ = new QComboBox(this);
-        paper_->setObjectName(QStringLiteral("paper"));
+        paper_ = fixedWidthList(QStringLiteral("paper"));
         form.addRow(QStringLiteral("用紙:"), paper_);
+    }
+
+    // The button shows the folder, shortened in the middle when it is long; the whole
+    // path is its tool tip.
+    void showFolder(const QString& folder) {
+        chosenFolder_ = folder;
+        const QString shown = QDir::toNativeSeparators(folder);
+        pdfFolderButton_->setText(
+            pdfFolderButton_->fontMetrics().elidedText(shown, Qt::ElideMiddle, kFolderPixels));
+        pdfFolderButton_->setToolTip(shown);
+    }
+
+    void pickFolder() {
+        QFileDialog picker(this, QStringLiteral("PDF の保存先"), chosenFolder_);
+        picker.setObjectName(QStringLiteral("pdfFolderPicker"));
+        picker.setFileMode(QFileDialog::Directory);
+        picker.setOption(QFileDialog::ShowDirsOnly);
+        if (picker.exec() == QDialog::Accepted && !picker.selectedFiles().isEmpty()) {
+            showFolder(QDir::cleanPath(picker.selectedFiles().constFirst()));
+        }
     }
 
     void buildOrientationRow(QFormLayout& form, QPageLayout::Orientation orientation) {
@@ -178,8 +253,7 @@ class PrinterDialog final : public QDialog {
         copies_->setRange(1, kMostCopies);
         copies_->setValue(std::clamp(copies, 1, kMostCopies));
         form.addRow(QStringLiteral("部数:"), copies_);
-        duplex_ = new QComboBox(this);
-        duplex_->setObjectName(QStringLiteral("duplex"));
+        duplex_ = fixedWidthList(QStringLiteral("duplex"));
         form.addRow(QStringLiteral("両面印刷:"), duplex_);
     }
 
@@ -202,7 +276,7 @@ class PrinterDialog final : public QDialog {
     }
 
     [[nodiscard]] QPrinter::DuplexMode currentDuplex() const {
-        if (duplex_ == nullptr || duplex_->count() == 0) {
+        if (duplex_->count() == 0) {
             return QPrinter::DuplexNone;
         }
         return static_cast<QPrinter::DuplexMode>(duplex_->currentData().toInt());
@@ -218,35 +292,49 @@ class PrinterDialog final : public QDialog {
         }
         paper_->clear();
         for (const QPageSize& size : sizes) {
-            paper_->addItem(size.name(), size.key());
+            paper_->addItem(paperName(size), size.key());
         }
         const int kept = keptPaper.isValid() ? paper_->findData(keptPaper.key()) : -1;
         paper_->setCurrentIndex(std::max(0, kept));
-        form_->setRowVisible(pdfFolderLabel_, printer.builtIn);
-        if (copies_ != nullptr) {
-            // A PDF file is written once, whatever the copies.
-            form_->setRowVisible(copies_, !printer.builtIn);
-        }
+        // A PDF file is written once, whatever the copies.
+        copies_->setEnabled(!printer.builtIn);
         fillDuplex(printer, keptDuplex);
+        form_->setRowVisible(pdfFolderButton_, printer.builtIn);
+        refit();
     }
 
+    // Two-sided printing is offered where the printer can do it; elsewhere the list says
+    // one-sided and cannot be changed.
     void fillDuplex(const OfferedPrinter& printer, QPrinter::DuplexMode kept) {
-        if (duplex_ == nullptr) {
-            return;
-        }
         duplex_->clear();
-        for (const QPrinter::DuplexMode mode : duplexModesOf(printer)) {
+        const QList<QPrinter::DuplexMode> modes = duplexModesOf(printer);
+        for (const QPrinter::DuplexMode mode : modes) {
             duplex_->addItem(duplexText(mode), static_cast<int>(mode));
         }
+        if (modes.isEmpty()) {
+            duplex_->addItem(duplexText(QPrinter::DuplexNone),
+                             static_cast<int>(QPrinter::DuplexNone));
+        }
         duplex_->setCurrentIndex(std::max(0, duplex_->findData(static_cast<int>(kept))));
-        form_->setRowVisible(duplex_, duplex_->count() > 0);
+        duplex_->setEnabled(!modes.isEmpty());
+    }
+
+    // The height follows the rows shown; an open dialog keeps its centre where it was.
+    void refit() {
+        const QPoint middle = frameGeometry().center();
+        layout()->activate();
+        setFixedHeight(sizeHint().height());
+        if (isVisible()) {
+            placeCentred(*this, middle);
+        }
     }
 
     PrinterDialogKind kind_;
     QString pdfFolder_;
     QComboBox* printer_ = nullptr;
     QList<OfferedPrinter> offered_;  // in the order of printer_'s entries
-    QLabel* pdfFolderLabel_ = nullptr;
+    QString chosenFolder_;
+    QPushButton* pdfFolderButton_ = nullptr;
     QComboBox* paper_ = nullptr;
     QRadioButton* landscape_ = nullptr;
     QSpinBox* copies_ = nullptr;
@@ -266,7 +354,7 @@ void centre(QDialog& dialog, const QWidget& parent) {
             window != nullptr ? window->screen() : QGuiApplication::primaryScreen();
         centre = screen->availableGeometry().center();
     }
-    dialog.move(centre - QPoint(dialog.width() / 2, dialog.height() / 2));
+    placeCentred(dialog, centre);
 }
 
 }  // namespace
@@ -278,7 +366,7 @@ bool choosesBuiltInPdf(const PrinterChoice& choice) {
 QList<OfferedPrinter> offeredPrinters() {
     QList<OfferedPrinter> printers;
     for (const QString& name : QPrinterInfo::availablePrinterNames()) {
-        printers << OfferedPrinter{name, false, name};
+        printers << OfferedPrinter{name, false, queueLabel(name)};
     }
     printers << builtInPdf();
     return printers;
@@ -302,10 +390,10 @@ ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder) 
     choice.printer = inUse.name;
     choice.pdfQueue = inUse.pdfQueue;
     if (!choosesBuiltInPdf(choice)) {
-        const QPrinterInfo printer = QPrinterInfo::printerInfo(choice.printer);
-        choice.paper = printer.defaultPageSize();
-        choice.duplex = printer.defaultDuplexMode();
+        choice.paper = QPrinterInfo::printerInfo(choice.printer).defaultPageSize();
     }
+    choice.copies = saved.copies;
+    choice.duplex = saved.duplex;
     if (saved.paper) {
         choice.paper = *saved.paper;
     }
@@ -318,6 +406,11 @@ PrinterSettings settingsFor(const PrinterChoice& choice, PrinterSettings saved) 
     saved.pdfQueue = choice.pdfQueue;
     saved.paper = choice.paper;
     saved.orientation = choice.orientation;
+    saved.copies = choice.copies;
+    saved.duplex = choice.duplex;
+    if (!choice.pdfFolder.isEmpty()) {
+        saved.outputFolder = choice.pdfFolder;
+    }
     return saved;
 }
 

@@ -1,7 +1,7 @@
 // The printer set-up dialog and the print dialog: one dialog that lists every CUPS
-// destination and the built-in PDF printer, with paper and orientation, and in the print
-// dialog also the copies and two-sided printing where the printer has them. The set-up
-// dialog offers only what the printer-settings file keeps.
+// destination, with its description and state, and the built-in PDF printer with the
+// folder it writes into; with paper, orientation, copies and two-sided printing where the
+// printer has it. Both offer only what the printer-settings file keeps.
 #pragma once
 
 #include "printing/printer_settings.h"
@@ -26,22 +26,24 @@ struct PrinterChoice {
     bool pdfQueue = false;
     QPageSize paper = QPageSize(QPageSize::A4);
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
-    int copies = 1;                                      // print dialog only
-    QPrinter::DuplexMode duplex = QPrinter::DuplexNone;  // print dialog only
+    int copies = 1;
+    QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
+    QString pdfFolder;  // a new folder for the PDF printer; empty: the shown one is kept
 
     friend bool operator==(const PrinterChoice&, const PrinterChoice&) = default;
 };
 
 enum class PrinterDialogKind {
-    kSetup,  // printer, paper and orientation; confirmed with OK
-    kPrint,  // also copies and two-sided printing; confirmed with 印刷
+    kSetup,  // confirmed with OK
+    kPrint,  // confirmed with 印刷
 };
 
 // Whether a choice is the built-in PDF printer.
 [[nodiscard]] bool choosesBuiltInPdf(const PrinterChoice& choice);
 
-// One printer the dialogs offer, and how the list shows it: the built-in PDF printer has
-// a label of its own, so that a print-system queue named PDF is told apart from it.
+// One printer the dialogs offer, and how the list shows it: a queue with its description
+// and state, the built-in PDF printer with a label of its own, so that a print-system
+// queue named PDF is told apart from it.
 struct OfferedPrinter {
     QString name;
     bool builtIn = false;
@@ -54,7 +56,8 @@ struct OfferedPrinter {
 
 // What the dialog opens with for the saved settings: the saved printer, or the system's
 // default one when none is saved or the saved one is gone (then missingPrinter names it),
-// or the PDF printer when the system has none; the saved paper and orientation. When the
+// or the PDF printer when the system has none; the saved paper, orientation, copies and
+// two-sided printing. When the
 // print system cannot be reached (unreachable says why) a saved printer stays chosen:
 // nothing is known to be gone. pdfFolder is where the PDF printer writes, shown with it.
 struct ShownChoice {
@@ -70,8 +73,8 @@ struct ShownChoice {
 // What is said when the print system cannot be reached, with the reason.
 [[nodiscard]] QString unreachableText(const QString& reason);
 
-// The settings to save for a confirmed choice; keys the dialog does not show (the PDF
-// printer's output folder) stay as they were.
+// The settings to save for a confirmed choice; the PDF printer's output folder changes
+// only when a new one was chosen.
 [[nodiscard]] PrinterSettings settingsFor(const PrinterChoice& choice, PrinterSettings saved);
 
 // Shows the dialog modally, centred on the window when it is shown and on the screen

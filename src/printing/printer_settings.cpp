@@ -8,6 +8,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPrinterInfo>
+
+#include <algorithm>
+#include <array>
 
 #include <utility>
 
@@ -21,8 +25,40 @@ constexpr QLatin1String kBuiltInKey("BuiltIn");
 constexpr QLatin1String kPaperKey("PaperSize");
 constexpr QLatin1String kOrientationKey("Orientation");
 constexpr QLatin1String kOutputFolderKey("OutputFolder");
+constexpr QLatin1String kCopiesKey("Copies");
+constexpr QLatin1String kDuplexKey("Duplex");
 constexpr QLatin1String kLandscape("Landscape");
 constexpr QLatin1String kPortrait("Portrait");
+
+// The file's words for the two-sided modes, as Qt names them.
+constexpr std::array kDuplexWords{std::pair{QPrinter::DuplexNone, QLatin1String("None")},
+                                  std::pair{QPrinter::DuplexLongSide, QLatin1String("LongSide")},
+                                  std::pair{QPrinter::DuplexShortSide, QLatin1String("ShortSide")}};
+
+QPrinter::DuplexMode duplexFromWord(const QString& word) {
+    for (const auto& [mode, text] : kDuplexWords) {
+        if (word.compare(text, Qt::CaseInsensitive) == 0) {
+            return mode;
+        }
+    }
+    return QPrinter::DuplexNone;
+}
+
+QLatin1String wordForDuplex(QPrinter::DuplexMode duplex) {
+    for (const auto& [mode, text] : kDuplexWords) {
+        if (mode == duplex) {
+            return text;
+        }
+    }
+    return kDuplexWords.front().second;
+}
+
+// A count that is no number, or out of range, is one copy.
+int copiesFromText(const QString& text) {
+    bool number = false;
+    const int copies = text.toInt(&number);
+    return number && copies >= 1 && copies <= kMostCopies ? copies : 1;
+}
 
 bool isPdfName(const QString& name) {
     return name == QLatin1String(kPdfPrinterName);
@@ -77,6 +113,8 @@ PrinterSettings readPrinterSettings(const QString& settingsFile) {
                                ? QPageLayout::Landscape
                                : QPageLayout::Portrait;
     settings.outputFolder = value(kOutputFolderKey);
+    settings.copies = copiesFromText(value(kCopiesKey));
+    settings.duplex = duplexFromWord(value(kDuplexKey));
     return settings;
 }
 
@@ -105,11 +143,24 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
     }
     file.setValue(kGroup, kOrientationKey,
                   settings.orientation == QPageLayout::Landscape ? kLandscape : kPortrait);
+    file.setValue(kGroup, kCopiesKey, QString::number(settings.copies));
+    file.setValue(kGroup, kDuplexKey, wordForDuplex(settings.duplex));
+    if (!settings.outputFolder.isEmpty()) {
+        file.setValue(kGroup, kOutputFolderKey, settings.outputFolder);
+    }
     try {
         platform::writeWholeFile(settingsFile, file.bytes());
     } catch (const Error& error) {
         throw failed(error.message().section(QLatin1Char('\r'), 1));
     }
+}
+
+void applyCopiesAndSides(QPrinter& printer, const PrinterSettings& settings) {
+    printer.setCopyCount(std::clamp(settings.copies, 1, kMostCopies));
+    const bool canDoIt = QPrinterInfo::printerInfo(printer.printerName())
+                             .supportedDuplexModes()
+                             .contains(settings.duplex);
+    printer.setDuplex(canDoIt ? settings.duplex : QPrinter::DuplexNone);
 }
 
 QString pdfOutputFolder(const QString& settingsFile, const PrinterSettings& settings) {

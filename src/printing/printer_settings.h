@@ -8,10 +8,14 @@
 //   PaperSize=A4             a page size key as Qt names it
 //   Orientation=Portrait     or Landscape
 //   OutputFolder=/some/dir   PDF printer only; default: the folder of the settings file
+//   Copies=1                 copies of each print, 1 to 999; without it 1
+//   Duplex=None              or LongSide, ShortSide (two-sided, bound on that side);
+//                            without it one-sided. Used only on printers that can do it.
 #pragma once
 
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPrinter>
 #include <QString>
 
 #include <optional>
@@ -29,6 +33,8 @@ struct PrinterSettings {
     std::optional<QPageSize> paper;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     QString outputFolder;  // empty: the folder of the settings file
+    int copies = 1;
+    QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
 
     friend bool operator==(const PrinterSettings&, const PrinterSettings&) = default;
 };
@@ -40,12 +46,20 @@ struct PrinterSettings {
 // are ignored.
 [[nodiscard]] PrinterSettings readPrinterSettings(const QString& settingsFile);
 
-// Stores printer, paper and orientation, keeping the file's other keys. Throws
+// The most copies one print makes.
+inline constexpr int kMostCopies = 999;
+
+// Stores printer, paper, orientation, copies, two-sided printing and a chosen output
+// folder, keeping the file's other keys. Throws
 // velmar::Error when the file cannot be written.
 void writePrinterSettings(const QString& settingsFile, const PrinterSettings& settings);
 
 // The folder the PDF printer writes into.
 [[nodiscard]] QString pdfOutputFolder(const QString& settingsFile, const PrinterSettings& settings);
+
+// Gives the printer the settings' copies, and their two-sided printing where the printer
+// `printer` is set to can do it (one-sided otherwise).
+void applyCopiesAndSides(QPrinter& printer, const PrinterSettings& settings);
 
 // The page size whose key ("A4", "Letter", …) is given, if Qt knows one.
 [[nodiscard]] std::optional<QPageSize> pageSizeFromKey(const QString& key);

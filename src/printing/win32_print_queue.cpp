@@ -4,13 +4,65 @@
 #include "printing/page_painter.h"
 #include "printing/print_queue.h"
 
+#include <QStringList>
+
 #include <windows.h>
 #include <winspool.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
 
 namespace velmar::printing {
 
 void printOnQueue(QPrinter& printer, const QueueDocument& document) {
     paintPages(printer, document.pages, document.printableCorner);
+}
+
+namespace {
+
+// The spooler's description of a printer (level 2), or nothing when it gives none.
+std::vector<unsigned char> printerInfo2(const QString& queue) {
+    std::wstring name = queue.toStdWString();
+    HANDLE printer = nullptr;
+    if (OpenPrinterW(name.data(), &printer, nullptr) == 0) {
+        return {};
+    }
+    DWORD needed = 0;
+    GetPrinterW(printer, 2, nullptr, 0, &needed);
+    std::vector<unsigned char> buffer(needed);
+    if (needed == 0 || GetPrinterW(printer, 2, buffer.data(), needed, &needed) == 0) {
+        buffer.clear();
+    }
+    ClosePrinter(printer);
+    return buffer;
+}
+
+}  // namespace
+
+QueueStatus queueStatus(const QString& queue) {
+    const std::vector<unsigned char> buffer = printerInfo2(queue);
+    if (buffer.size() < sizeof(PRINTER_INFO_2W)) {
+        return {};
+    }
+    PRINTER_INFO_2W info{};
+    std::memcpy(&info, buffer.data(), sizeof info);
+    QStringList states;
+    if ((info.Status & PRINTER_STATUS_PAUSED) != 0) {
+        states << QStringLiteral("一時停止");
+    } else if ((info.Status &
+                (PRINTER_STATUS_PRINTING | PRINTER_STATUS_PROCESSING | PRINTER_STATUS_BUSY)) != 0 ||
+               info.cJobs > 0) {
+        states << QStringLiteral("印刷中");
+    } else if ((info.Status & (PRINTER_STATUS_OFFLINE | PRINTER_STATUS_ERROR)) == 0) {
+        states << QStringLiteral("待機中");
+    }
+    if ((info.Status & PRINTER_STATUS_PENDING_DELETION) != 0) {
+        states << QStringLiteral("受付停止");
+    }
+    return QueueStatus{
+        info.pComment != nullptr ? QString::fromWCharArray(info.pComment) : QString(),
+        states.join(QStringLiteral("、"))};
 }
 
 // The print spooler answers a listing of the printers unless it is stopped (then the call

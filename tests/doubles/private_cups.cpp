@@ -65,6 +65,16 @@ constexpr auto kMarginsPpd = R"ppd(*PPD-Adobe: "4.3"
 *Font Courier: Standard "(001.004)" Standard ROM
 )ppd";
 
+// What a printer description adds for a printer that prints on both sides.
+constexpr auto kDuplexUi = R"ppd(*OpenUI *Duplex/2-Sided Printing: PickOne
+*OrderDependency: 20 AnySetup *Duplex
+*DefaultDuplex: None
+*Duplex None/Off: "<</Duplex false>>setpagedevice"
+*Duplex DuplexNoTumble/Long Edge: "<</Duplex true/Tumble false>>setpagedevice"
+*Duplex DuplexTumble/Short Edge: "<</Duplex true/Tumble true>>setpagedevice"
+*CloseUI: *Duplex
+)ppd";
+
 // The ids of every job of a queue, asked as the jobs' owner. The daemon answers this
 // from what it keeps in memory, which for an ended job may be little more than the id.
 constexpr auto kGetJobsTest = R"ipp({
@@ -92,11 +102,13 @@ constexpr auto kGetJobAttributesTest = R"ipp({
   ATTR uri printer-uri $uri
   ATTR integer job-id $job
   ATTR name requesting-user-name $user
-  ATTR keyword requested-attributes job-name,job-state,time-at-creation
+  ATTR keyword requested-attributes job-name,job-state,time-at-creation,copies,sides
   STATUS successful-ok
   DISPLAY job-name
   DISPLAY job-state
   DISPLAY time-at-creation
+  DISPLAY copies
+  DISPLAY sides
 }
 )ipp";
 
@@ -266,6 +278,8 @@ void PrivateCups::writeConfiguration() {
         writeText(path(QStringLiteral("etc/cups-pdf-%1.conf").arg(QLatin1String(kPdfInstance))),
                   pdfPrinter) &&
         writeText(path(QStringLiteral("margins.ppd")), QString::fromLatin1(kMarginsPpd)) &&
+        writeText(path(QStringLiteral("duplex.ppd")),
+                  QString::fromLatin1(kMarginsPpd) + QString::fromLatin1(kDuplexUi)) &&
         writeText(path(QStringLiteral("get-jobs.test")), QString::fromLatin1(kGetJobsTest)) &&
         writeText(path(QStringLiteral("get-job-attributes.test")),
                   QString::fromLatin1(kGetJobAttributesTest));
@@ -321,6 +335,20 @@ void PrivateCups::addPdfPrinterWithMargins(const QString& queue) {
     addPrinter(queue, path(QStringLiteral("margins.ppd")));
 }
 
+QString PrivateCups::descriptionOf(const QString& queue) {
+    return QStringLiteral("Test printer %1").arg(queue);
+}
+
+void PrivateCups::addDuplexPrinter(const QString& queue) {
+    addPrinter(queue, path(QStringLiteral("duplex.ppd")));
+}
+
+void PrivateCups::stopQueue(const QString& queue, const QString& tool) {
+    if (failure_.isEmpty() && !runTool(socket(), tool, {QStringLiteral("-h"), socket(), queue})) {
+        failure_ = QStringLiteral("%1 failed on %2:\n%3").arg(tool, queue, daemonLog());
+    }
+}
+
 void PrivateCups::addPrinter(const QString& queue, const QString& ppd) {
     if (!failure_.isEmpty()) {
         return;
@@ -329,7 +357,7 @@ void PrivateCups::addPrinter(const QString& queue, const QString& ppd) {
         socket(), QStringLiteral("lpadmin"),
         {QStringLiteral("-h"), socket(), QStringLiteral("-p"), queue, QStringLiteral("-E"),
          QStringLiteral("-v"), QStringLiteral("cups-pdf:/%1").arg(QLatin1String(kPdfInstance)),
-         QStringLiteral("-P"), ppd});
+         QStringLiteral("-D"), descriptionOf(queue), QStringLiteral("-P"), ppd});
     if (!added) {
         failure_ = QStringLiteral("lpadmin could not add %1:\n%2").arg(queue, daemonLog());
     }
@@ -370,15 +398,17 @@ std::vector<CupsJob> PrivateCups::jobs(const QString& queue) const {
     std::vector<CupsJob> found;
     const auto ids = askDaemon(queue, QStringLiteral("get-jobs.test"), {});
     for (const QString& id : ids.value_or(QStringList())) {
-        CupsJob job{id.toInt(), {}, {}, 0};
+        CupsJob job{id.toInt(), {}, {}, 0, 1, {}};
         const auto record = askDaemon(queue, QStringLiteral("get-job-attributes.test"),
                                       {QStringLiteral("job=") + id});
         const QStringList fields =
             record && record->size() == 1 ? record->front().split(QLatin1Char(',')) : QStringList();
-        if (fields.size() == 3) {
+        if (fields.size() >= 3) {
             job.name = fields[0];
             job.state = fields[1];
             job.createdAt = fields[2].toLongLong();
+            job.copies = std::max(1, fields.value(3).toInt());
+            job.sides = fields.value(4);
         }
         found.push_back(job);
     }

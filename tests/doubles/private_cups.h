@@ -23,6 +23,8 @@ struct CupsJob {
     QString name;
     QString state;         // "pending", "processing", "completed", "aborted", …
     qint64 createdAt = 0;  // seconds since the epoch
+    int copies = 1;
+    QString sides;  // "one-sided", "two-sided-long-edge", …; empty when the job has none
 };
 
 class PrivateCups {
@@ -51,6 +53,14 @@ class PrivateCups {
     void addPdfPrinter(const QString& queue);
     // A PDF printer whose PPD leaves 4.2 mm unprintable on every side of an A4 sheet.
     void addPdfPrinterWithMargins(const QString& queue);
+
+    // The same printer description with two-sided printing.
+    void addDuplexPrinter(const QString& queue);
+    // Every printer is described as "Test printer <queue>".
+    [[nodiscard]] static QString descriptionOf(const QString& queue);
+
+    // Stops a queue with cupsdisable (paused) or cupsreject (taking no jobs).
+    void stopQueue(const QString& queue, const QString& tool);
 
     // Makes a queue the daemon's default printer.
     void makeDefault(const QString& queue);

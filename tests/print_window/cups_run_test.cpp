@@ -5,11 +5,20 @@
 #include "doubles/private_cups.h"
 #include "doubles/temp_home.h"
 #include "doubles/velmar_process.h"
+#include "printing/printer_dialogs.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <QPushButton>
+#include <QSet>
+#include <QTimer>
+
+#include <cups/cups.h>
 
 #include <gtest/gtest.h>
 
@@ -30,6 +39,10 @@ const QString kWholeSheetQueue = QStringLiteral("VelmarPdf");
 const QString kMarginsQueue = QStringLiteral("VelmarMargins");
 // The name cups-pdf gives its queue on Debian, which is also the built-in printer's name.
 const QString kPdfQueue = QStringLiteral("PDF");
+// A queue that prints on both sides, one that is paused and one that takes no jobs.
+const QString kDuplexQueue = QStringLiteral("VelmarDuplex");
+const QString kPausedQueue = QStringLiteral("VelmarPaused");
+const QString kRejectingQueue = QStringLiteral("VelmarRejecting");
 
 class CupsRun : public testing::Test {
   protected:
@@ -38,6 +51,11 @@ class CupsRun : public testing::Test {
         cups_->addPdfPrinter(kWholeSheetQueue);
         cups_->addPdfPrinterWithMargins(kMarginsQueue);
         cups_->addPdfPrinter(kPdfQueue);
+        cups_->addDuplexPrinter(kDuplexQueue);
+        cups_->addPdfPrinter(kPausedQueue);
+        cups_->stopQueue(kPausedQueue, QStringLiteral("cupsdisable"));
+        cups_->addPdfPrinter(kRejectingQueue);
+        cups_->stopQueue(kRejectingQueue, QStringLiteral("cupsreject"));
         cups_->makeDefault(kWholeSheetQueue);
     }
     static void TearDownTestSuite() { cups_.reset(); }
@@ -210,6 +228,86 @@ TEST_F(CupsRun, QueueNamedPdfAndTheBuiltInPrinterAreKeptApart) {
     ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     EXPECT_TRUE(QFileInfo::exists(userData() + QStringLiteral("Print Out.pdf")));
     EXPECT_EQ(cups().jobs(kPdfQueue).size(), before + 1);
+}
+
+struct CopiesAndSides {
+    const char* name;
+    const QString* queue;
+    const char* saved;  // IkPrn.Ik after the printer's name
+    int copies;
+    const char* sides;
+};
+
+class CupsCopiesAndSides : public CupsRun, public testing::WithParamInterface<CopiesAndSides> {};
+
+// A print-only run takes the saved copies and sides to the job; two-sided printing only
+// where the queue can do it, and an older file prints one copy, one-sided.
+TEST_P(CupsCopiesAndSides, PrintOnlyRunCarriesThemToTheJob) {
+    const CopiesAndSides& saved = GetParam();
+    usePrinterSettings(QStringLiteral("[Printer]\nName=%1\n%2")
+                           .arg(*saved.queue, QLatin1String(saved.saved))
+                           .toUtf8());
+    const std::size_t before = cups().jobs(*saved.queue).size();
+
+    const test::RunResult result = print(blackImage(QSize(60, 60)));
+
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    const std::vector<test::CupsJob> jobs = newJobs(*saved.queue, before);
+    ASSERT_EQ(jobs.size(), 1U);
+    EXPECT_EQ(jobs.front().copies, saved.copies);
+    EXPECT_EQ(jobs.front().sides, QLatin1String(saved.sides));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Saved, CupsCopiesAndSides,
+    testing::Values(CopiesAndSides{"TwoCopiesLongEdge", &kDuplexQueue,
+                                   "Copies=2\nDuplex=LongSide\n", 2, "two-sided-long-edge"},
+                    CopiesAndSides{"TwoSidedOnAOneSidedQueue", &kWholeSheetQueue,
+                                   "Copies=3\nDuplex=ShortSide\n", 3, "one-sided"},
+                    CopiesAndSides{"OlderFile", &kDuplexQueue, "", 1, "one-sided"}),
+    [](const testing::TestParamInfo<CopiesAndSides>& info) { return info.param.name; });
+
+// The set-up dialog, in this process, asks the private daemon: every queue is listed with
+// its description and state, and two-sided printing is offered only where a queue has it.
+TEST_F(CupsRun, SetupDialogShowsEachQueuesStateAndOffersTwoSidedOnlyWhereItCan) {
+    const QByteArray server = cups().socket().toUtf8();
+    cupsSetServer(server.constData());
+    QStringList listed;
+    QStringList twoSided;  // the printers two-sided printing is offered for
+    QSet<int> widths;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printer"));
+        const auto* duplex = dialog->findChild<QComboBox*>(QStringLiteral("duplex"));
+        for (int item = 0; item < printers->count(); ++item) {
+            printers->setCurrentIndex(item);
+            listed << printers->itemText(item);
+            if (duplex->isEnabled() && duplex->count() > 1) {
+                twoSided << printers->itemText(item).section(QLatin1Char(' '), 0, 0);
+            }
+            widths << dialog->width();
+        }
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Cancel)->click();
+    });
+    QWidget parent;
+    printing::ShownChoice shown;
+    shown.choice.printer = kWholeSheetQueue;
+
+    EXPECT_FALSE(printing::askPrinter(printing::PrinterDialogKind::kSetup,
+                                             QStringLiteral("ﾌﾟﾘﾝﾀ設定"), shown, parent));
+    cupsSetServer(nullptr);
+
+    for (const auto& [queue, state] : {std::pair{kPausedQueue, "一時停止"},
+                                       {kRejectingQueue, "待機中、受付停止"},
+                                       {kWholeSheetQueue, "待機中"}}) {
+        EXPECT_TRUE(listed.contains(
+            QStringLiteral("%1 — %2 (%3)")
+                .arg(queue, test::PrivateCups::descriptionOf(queue), QString::fromUtf8(state))))
+            << listed.join('|').toStdString();
+    }
+    EXPECT_EQ(widths.size(), 1) << "the dialog changes its width with the printer";
+    EXPECT_EQ(twoSided, QStringList{kDuplexQueue});
 }
 
 }  // namespace

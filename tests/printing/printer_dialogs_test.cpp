@@ -8,9 +8,12 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QTranslator>
 
@@ -27,6 +30,7 @@ struct Seen {
     QString notice;
     QString cancel;
     QStringList listed;
+    QString paperName{};  // as shown
 };
 
 struct Saved {
@@ -60,8 +64,9 @@ TEST_P(PrinterDialogShows, TheSavedChoiceAndGivesItBackWhenConfirmed) {
         for (int item = 0; item < printers->count(); ++item) {
             seen.listed << printers->itemText(item);
         }
-        seen.paper =
-            dialog->findChild<QComboBox*>(QStringLiteral("paper"))->currentData().toString();
+        const auto* paper = dialog->findChild<QComboBox*>(QStringLiteral("paper"));
+        seen.paper = paper->currentData().toString();
+        seen.paperName = paper->currentText();
         seen.landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape"))->isChecked();
         for (const QLabel* notice : dialog->findChildren<QLabel*>()) {
             if (notice->objectName() == QStringLiteral("missingPrinter") ||
@@ -83,6 +88,10 @@ TEST_P(PrinterDialogShows, TheSavedChoiceAndGivesItBackWhenConfirmed) {
     const Seen& expected = GetParam().expected;
     EXPECT_EQ(seen.printer, expected.printer);
     EXPECT_EQ(seen.paper, expected.paper);
+    // The toolkit's Japanese name where it has one.
+    EXPECT_EQ(seen.paperName, seen.paper == QLatin1String("Letter")
+                                  ? QStringLiteral("レター / ANSI A")
+                                  : seen.paper);
     EXPECT_EQ(seen.landscape, expected.landscape);
     EXPECT_EQ(seen.notice.left(expected.notice.size()), expected.notice);
     EXPECT_EQ(seen.notice.isEmpty(), expected.notice.isEmpty()) << seen.notice.toStdString();
@@ -128,6 +137,54 @@ INSTANTIATE_TEST_SUITE_P(
                                   "",
                                   {"PDF (内蔵ﾌﾟﾘﾝﾀ)"}})}),
     [](const testing::TestParamInfo<Saved>& info) { return info.param.name; });
+
+// The set-up dialog opens on the saved copies and sides, changes the copies and the PDF
+// printer's folder, and what it confirms is written and read back: the next PDF goes to
+// the new folder. The built-in PDF printer offers no two-sided printing and no copies.
+TEST(PrinterSetupDialog, KeepsCopiesSidesAndTheChosenFolder) {
+    const test::TempHome home;
+    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
+    test::writeFile(file, "[Printer]\nName=PDF\nCopies=3\nDuplex=LongSide\n");
+    const PrinterSettings saved = readPrinterSettings(file);
+    const QString newFolder = home.filePath(QStringLiteral("PDFs"));
+    ASSERT_TRUE(QDir().mkpath(newFolder));
+    int shownCopies = 0;
+    bool copiesOrSidesOffered = true;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        auto* copies = dialog->findChild<QSpinBox*>(QStringLiteral("copies"));
+        shownCopies = copies->value();
+        copiesOrSidesOffered = copies->isEnabled() ||
+                               dialog->findChild<QComboBox*>(QStringLiteral("duplex"))->isEnabled();
+        copies->setValue(5);
+        QTimer::singleShot(0, [&newFolder] {
+            auto* picker = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(picker, nullptr);
+            picker->setDirectory(newFolder);
+            static_cast<QDialog*>(picker)->accept();  // public there, protected here
+        });
+        dialog->findChild<QPushButton*>(QStringLiteral("pdfFolder"))->click();
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QWidget parent;
+    // The system's own folder picker cannot be driven from here.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+
+    const std::optional<PrinterChoice> chosen =
+        askPrinter(PrinterDialogKind::kSetup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"),
+                   shownChoice(saved, pdfOutputFolder(file, saved)), parent);
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs, false);
+
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(shownCopies, 3);
+    EXPECT_FALSE(copiesOrSidesOffered);
+    writePrinterSettings(file, settingsFor(*chosen, saved));
+    const PrinterSettings written = readPrinterSettings(file);
+    EXPECT_EQ(written.copies, 5);
+    EXPECT_EQ(written.duplex, QPrinter::DuplexNone);
+    EXPECT_EQ(QDir(pdfOutputFolder(file, written)), QDir(newFolder));
+}
 
 }  // namespace
 }  // namespace velmar::printing
