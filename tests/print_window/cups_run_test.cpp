@@ -295,7 +295,7 @@ TEST_F(CupsRun, SetupDialogShowsEachQueuesStateAndOffersTwoSidedOnlyWhereItCan) 
     shown.choice.printer = kWholeSheetQueue;
 
     EXPECT_FALSE(printing::askPrinter(printing::PrinterDialogKind::kSetup,
-                                             QStringLiteral("ﾌﾟﾘﾝﾀ設定"), shown, parent));
+                                      QStringLiteral("ﾌﾟﾘﾝﾀ設定"), shown, parent));
     cupsSetServer(nullptr);
 
     for (const auto& [queue, state] : {std::pair{kPausedQueue, "一時停止"},
