@@ -46,30 +46,11 @@ unpack_archive() {
   rm -rf "$staging"
 }
 
-# apt-get source needs deb-src entries; they are added beside the machine's own deb
-# entries (same mirrors, suites and components) when there are none.
-ensure_source_entries() {
-  if grep -qsE '^Types:.*deb-src' /etc/apt/sources.list.d/*.sources ||
-    grep -qsE '^[[:space:]]*deb-src[[:space:]]' /etc/apt/sources.list /etc/apt/sources.list.d/*.list; then
-    return
-  fi
-  echo "qt-mingw: adding deb-src entries for apt-get source"
-  local source
-  for source in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$source" ] || continue
-    sed 's/^Types:.*/Types: deb-src/' "$source" |
-      "${as_root[@]}" tee "/etc/apt/sources.list.d/velmar-src-$(basename "$source")" >/dev/null
-  done
-  for source in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
-    [ -f "$source" ] || continue
-    sed -n 's/^[[:space:]]*deb[[:space:]]/deb-src /p' "$source" |
-      "${as_root[@]}" tee "/etc/apt/sources.list.d/velmar-src-$(basename "$source")" >/dev/null
-  done
-  "${as_root[@]}" apt-get update
-}
+# shellcheck source=scripts/apt-source-entries.sh
+source "$repo/scripts/apt-source-entries.sh"
 
 fetch_source() {
-  ensure_source_entries
+  ensure_source_entries qt-mingw
   rm -rf "$work"
   mkdir -p "$work"
   (cd "$work" && apt-get source --download-only qt6-base &&
