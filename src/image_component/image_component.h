@@ -105,9 +105,12 @@ class ImagePrinter {
                            std::int32_t y, std::int32_t width, std::int32_t height,
                            std::int32_t sourceWidth, std::int32_t sourceHeight,
                            std::int32_t mode) = 0;
+    // How much the open document's image was shrunk to fit the printable area (1 when it is
+    // printed at its size), for the words said after the print.
+    virtual void ShrinkNote(float scale) = 0;
     virtual bool EndPage() = 0;
-    // Finishes the document and hands it to the printer; a document that cannot be
-    // delivered is a failure.
+    // Finishes the document, hands it to the printer and says where it went; a document
+    // that cannot be delivered is a failure.
     virtual bool EndDocument() = 0;
     // Drops an unfinished document: nothing of it reaches the printer.
     virtual void AbortDocument() = 0;

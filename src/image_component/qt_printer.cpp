@@ -1,5 +1,6 @@
 #include "image_component/qt_printer.h"
 
+#include "printing/print_notice.h"
 #include "printing/printer_dialogs.h"
 
 #include "platform/platform.h"
@@ -113,6 +114,10 @@ bool QtImagePrinter::DrawImage(std::int32_t deviceContext, std::int32_t imageHan
     return true;
 }
 
+void QtImagePrinter::ShrinkNote(float scale) {
+    shrink_ = scale;
+}
+
 bool QtImagePrinter::EndPage() {
     if (surface_ == 0) {
         return false;
@@ -127,13 +132,19 @@ bool QtImagePrinter::EndDocument() {
     }
     const std::vector<printing::Page> pages = std::move(*document_);
     const std::vector<std::shared_ptr<JpegDataCheck>> checks = std::move(dataChecks_);
+    const float shrink = shrink_;
     AbortDocument();
-    printer_->print(pages, documentName_, checks);
+    if (std::optional<printing::Delivery> delivery =
+            printer_->print(pages, documentName_, checks)) {
+        delivery->scale = shrink;
+        printing::announce(*delivery);
+    }
     return true;
 }
 
 void QtImagePrinter::AbortDocument() {
     document_.reset();
+    shrink_ = 1.0F;
     dataChecks_.clear();
     surface_ = 0;
 }

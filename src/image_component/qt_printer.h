@@ -44,6 +44,7 @@ class QtImagePrinter final : public ImagePrinter {
     bool DrawImage(std::int32_t deviceContext, std::int32_t imageHandle, std::int32_t x,
                    std::int32_t y, std::int32_t width, std::int32_t height,
                    std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t mode) override;
+    void ShrinkNote(float scale) override;
     bool EndPage() override;
     bool EndDocument() override;
     void AbortDocument() override;
@@ -64,6 +65,7 @@ class QtImagePrinter final : public ImagePrinter {
     std::optional<std::vector<printing::Page>> document_;
     // Readings of the placed JPEGs' data, handed to the printer with the document.
     std::vector<std::shared_ptr<image_files::JpegDataCheck>> dataChecks_;
+    float shrink_ = 1.0F;
     std::int32_t surface_ = 0;
     std::int32_t lastSurface_ = 0;
 };

@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QObject>
 #include <QTimer>
 
@@ -39,12 +40,13 @@ class NoticeHolder final : public QObject {
 
 }  // namespace
 
-bool notifyDesktop(const QString& summary, const QString& body, const QString& folderToOpen) {
+bool notifyDesktop(const QString& summary, const QString& body, const QString& fileShown) {
     QCoreApplication* application = QCoreApplication::instance();
     if (application == nullptr) {
         return false;  // nothing would answer the notice's window
     }
-    auto holder = std::make_unique<NoticeHolder>(summary, body, folderToOpen);
+    auto holder = std::make_unique<NoticeHolder>(
+        summary, body, fileShown.isEmpty() ? QString() : QFileInfo(fileShown).absolutePath());
     if (!holder->shown()) {
         return false;
     }

@@ -43,13 +43,18 @@ float ratio(std::int32_t printable, std::int32_t length) {
     return static_cast<float>(static_cast<double>(printable) / static_cast<double>(length));
 }
 
-// Shrinks the extent uniformly into the printable extent; an image that fits, or a
-// printable area that is empty or inverted, keeps its size.
-Extent fitted(Extent image, Extent printable) {
+// How much the extent must shrink to fit the printable extent; 1 for an image that fits,
+// or a printable area that is empty or inverted, which keep their size.
+float shrinkToFit(Extent image, Extent printable) {
     const float ratioWidth = ratio(printable.width, image.width);
     const float ratioHeight = ratio(printable.height, image.height);
     const float shrink = ratioHeight < ratioWidth ? ratioHeight : ratioWidth;
-    if (shrink <= 0.0F || shrink >= 1.0F) {
+    return shrink <= 0.0F || shrink >= 1.0F ? 1.0F : shrink;
+}
+
+// Shrinks the extent uniformly by the factor.
+Extent fitted(Extent image, float shrink) {
+    if (shrink >= 1.0F) {
         return image;
     }
     // A side that the shrink rounds to nothing is drawn at the smallest unit, so that the
@@ -93,11 +98,13 @@ void printPage(ImageView& ikImg, ImagePrinter& printer, Extent physical) {
     printer.DocumentName(QString::fromLatin1(kDocumentName));
     printer.BeginDocument();
     printer.BeginPage();
-    const Extent drawn = fitted(physical, printableExtent(printer));
+    const float shrink = shrinkToFit(physical, printableExtent(printer));
+    const Extent drawn = fitted(physical, shrink);
     // The surface belongs to the page just begun, so it is asked for only now.
     const std::int32_t surface = printer.DeviceContext();
     const std::int32_t image = ikImg.ImageHandle();
     printer.DrawImage(surface, image, 0, 0, drawn.width, drawn.height, -1, -1, 1);
+    printer.ShrinkNote(shrink);
     printer.EndPage();
     printer.EndDocument();
     printer.Close();

@@ -129,9 +129,9 @@ int createJob(const QueueJob& job, const QByteArray& queue, const QByteArray& ti
     return jobId;
 }
 
-// Sends the PDF that `writeDocument` writes as one job; a job whose document could not be
-// written is cancelled.
-void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeDocument) {
+// Sends the PDF that `writeDocument` writes as one job and returns its number; a job whose
+// document could not be written is cancelled.
+int submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeDocument) {
     const QByteArray queue = queueOf(job.queue).toUtf8();
     const QByteArray title = job.title.toUtf8();
     const int jobId = createJob(job, queue, title);
@@ -151,37 +151,52 @@ void submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& write
     if (cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData()) > IPP_STATUS_OK_CONFLICTING) {
         raiseCupsError(job);
     }
+    return jobId;
 }
+
+// The destination as the server describes it now, or nothing when it does not know it.
+std::unique_ptr<cups_dest_t, DestinationDeleter> describedDestination(const QString& destination) {
+    const QByteArray queue = queueOf(destination).toUtf8();
+    return std::unique_ptr<cups_dest_t, DestinationDeleter>(
+        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr));
+}
+
+QString optionOf(const cups_dest_t& destination, const char* name) {
+    return QString::fromUtf8(cupsGetOption(name, destination.num_options, destination.options));
+}
+
+constexpr auto kStateIdle = "3";
+constexpr auto kStateProcessing = "4";
+constexpr auto kStateStopped = "5";
 
 }  // namespace
 
-void printOnQueue(QPrinter& printer, const QueueDocument& document) {
-    submitPdf(queueJob(printer), document.writePdf);
+Delivery printOnQueue(QPrinter& printer, const QueueDocument& document) {
+    const QueueJob job = queueJob(printer);
+    const int jobId = submitPdf(job, document.writePdf);
+    const auto found = describedDestination(job.queue);
+    const bool stopped = found && optionOf(*found, "printer-state") == QLatin1String(kStateStopped);
+    return Delivery{{}, job.queue, jobId, stopped, 1.0F};
 }
 
 QueueStatus queueStatus(const QString& destination) {
-    const QByteArray queue = queueOf(destination).toUtf8();
-    const std::unique_ptr<cups_dest_t, DestinationDeleter> found(
-        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr));
+    const auto found = describedDestination(destination);
     if (!found) {
         return {};
     }
-    const auto option = [&found](const char* name) {
-        return QString::fromUtf8(cupsGetOption(name, found->num_options, found->options));
-    };
     QStringList states;
-    const QString state = option("printer-state");
-    if (state == QLatin1String("3")) {
+    const QString state = optionOf(*found, "printer-state");
+    if (state == QLatin1String(kStateIdle)) {
         states << QStringLiteral("待機中");
-    } else if (state == QLatin1String("4")) {
+    } else if (state == QLatin1String(kStateProcessing)) {
         states << QStringLiteral("印刷中");
-    } else if (state == QLatin1String("5")) {
+    } else if (state == QLatin1String(kStateStopped)) {
         states << QStringLiteral("一時停止");
     }
-    if (option("printer-is-accepting-jobs") == QLatin1String("false")) {
+    if (optionOf(*found, "printer-is-accepting-jobs") == QLatin1String("false")) {
         states << QStringLiteral("受付停止");
     }
-    return QueueStatus{option("printer-info"), states.join(QStringLiteral("、"))};
+    return QueueStatus{optionOf(*found, "printer-info"), states.join(QStringLiteral("、"))};
 }
 
 // The server the client library would ask (CUPS_SERVER, client.conf, the local socket),

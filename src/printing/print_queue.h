@@ -4,6 +4,7 @@
 #pragma once
 
 #include "printing/pdf_document.h"
+#include "printing/print_notice.h"
 
 #include <QPointF>
 #include <QRectF>
@@ -32,10 +33,11 @@ struct QueueDocument {
 };
 
 // Prints the document as one job on the queue `printer` is set to, with its paper,
-// orientation, copies and two-sided printing, named by its document name. Throws
-// velmar::Error when the job cannot be made or sent; a job that fails half way is
-// cancelled, so nothing of it is printed.
-void printOnQueue(QPrinter& printer, const QueueDocument& document);
+// orientation, copies and two-sided printing, named by its document name, and says where
+// it went: the queue, the job's number where the system gives one, whether it waits on a
+// paused queue. Throws velmar::Error when the job cannot be made or sent; a job that
+// fails half way is cancelled, so nothing of it is printed.
+[[nodiscard]] Delivery printOnQueue(QPrinter& printer, const QueueDocument& document);
 
 // How a queue presents itself to someone choosing a printer: what its owner wrote about it
 // and what it is doing, in words for the user ("待機中", "印刷中", "一時停止", "受付停止").

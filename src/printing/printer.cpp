@@ -2,9 +2,7 @@
 
 #include "base/error.h"
 #include "platform/atomic_file.h"
-#include "platform/diagnostics.h"
 #include "platform/file_system.h"
-#include "platform/notifications.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,15 +76,6 @@ class PartFile {
     QString path_;
     bool published_ = false;
 };
-
-// Says where a PDF went: always on standard error, and in a desktop notification where
-// the desktop shows them, since a program started from the file manager has no terminal.
-void announcePdf(const QString& path) {
-    const QString shown = QDir::toNativeSeparators(path);
-    platform::writeDiagnostic(QStringLiteral("PDF に印刷しました: %1").arg(shown));
-    platform::notifyDesktop(QStringLiteral("PDF に印刷しました"), shown,
-                            QFileInfo(path).absolutePath());
-}
 
 // The system's default printer, else the built-in one; false when the system has no default.
 bool chooseDefault(PrinterInUse& printer) {
@@ -197,10 +186,11 @@ PageGeometry Printer::pageGeometry() const {
     return PageGeometry{layout.fullRect().size(), margins};
 }
 
-void Printer::print(const std::vector<Page>& pages, const QString& documentName,
-                    const std::vector<std::shared_ptr<image_files::JpegDataCheck>>& checks) {
+std::optional<Delivery> Printer::print(
+    const std::vector<Page>& pages, const QString& documentName,
+    const std::vector<std::shared_ptr<image_files::JpegDataCheck>>& checks) {
     if (pages.empty()) {
-        return;
+        return std::nullopt;
     }
     const std::vector<PdfPage> document = pdfPages(pages);
     const auto write = [&document, &documentName](QIODevice& device) {
@@ -214,13 +204,15 @@ void Printer::print(const std::vector<Page>& pages, const QString& documentName,
         }
     };
     if (builtInPdf_) {
-        announcePdf(publishNewPdf(pdfFolder_, documentName, write, requireWholeData));
-        return;
+        Delivery delivery;
+        delivery.pdfPath = publishNewPdf(pdfFolder_, documentName, write, requireWholeData);
+        return delivery;
     }
     requireWholeData();
     const QMarginsF margins = pageGeometry().margins;
     printer_->setDocName(documentName);
-    printOnQueue(*printer_, QueueDocument{pages, QPointF(margins.left(), margins.top()), write});
+    return printOnQueue(*printer_,
+                        QueueDocument{pages, QPointF(margins.left(), margins.top()), write});
 }
 
 std::vector<PdfPage> Printer::pdfPages(const std::vector<Page>& pages) const {

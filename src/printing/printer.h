@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QIODevice;
@@ -96,13 +97,15 @@ class Printer {
     // built-in printer's fixed margins, else the device's minimum margins.
     [[nodiscard]] PageGeometry pageGeometry() const;
 
-    // Prints the pages as one document named documentName: the built-in printer publishes a
-    // new PDF file and says where it went, any other printer gets one job. Every JPEG data
+    // Prints the pages as one document named documentName and returns where it went (nothing
+    // without pages): the built-in printer publishes a new PDF file, any other printer gets
+    // one job. Every JPEG data
     // check must end with all of the data read before the document is named or sent; throws
     // image_files::DamagedImage when one does not, velmar::Error when the document cannot be
     // delivered.
-    void print(const std::vector<Page>& pages, const QString& documentName,
-               const std::vector<std::shared_ptr<image_files::JpegDataCheck>>& checks);
+    [[nodiscard]] std::optional<Delivery> print(
+        const std::vector<Page>& pages, const QString& documentName,
+        const std::vector<std::shared_ptr<image_files::JpegDataCheck>>& checks);
 
   private:
     [[nodiscard]] std::vector<PdfPage> pdfPages(const std::vector<Page>& pages) const;

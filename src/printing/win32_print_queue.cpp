@@ -15,10 +15,6 @@
 
 namespace velmar::printing {
 
-void printOnQueue(QPrinter& printer, const QueueDocument& document) {
-    paintPages(printer, document.pages, document.printableCorner);
-}
-
 namespace {
 
 // The spooler's description of a printer (level 2), or nothing when it gives none.
@@ -38,7 +34,25 @@ std::vector<unsigned char> printerInfo2(const QString& queue) {
     return buffer;
 }
 
+// Whether the spooler holds the printer's jobs until it is resumed.
+bool paused(const QString& queue) {
+    const std::vector<unsigned char> buffer = printerInfo2(queue);
+    if (buffer.size() < sizeof(PRINTER_INFO_2W)) {
+        return false;
+    }
+    PRINTER_INFO_2W info{};
+    std::memcpy(&info, buffer.data(), sizeof info);
+    return (info.Status & PRINTER_STATUS_PAUSED) != 0;
+}
+
 }  // namespace
+
+// The driver's job number is not handed back through the toolkit's print engine, so the
+// delivery names the printer only.
+Delivery printOnQueue(QPrinter& printer, const QueueDocument& document) {
+    paintPages(printer, document.pages, document.printableCorner);
+    return Delivery{{}, printer.printerName(), std::nullopt, paused(printer.printerName()), 1.0F};
+}
 
 QueueStatus queueStatus(const QString& queue) {
     const std::vector<unsigned char> buffer = printerInfo2(queue);

@@ -44,6 +44,8 @@ class RecordingImageKit final : public image_component::ImageView,
 
     KitScript script;
     std::vector<std::string> calls;
+    // The last shrink the print job noted; outside `calls`, which keep the fixed sequence.
+    float shrinkNote = 1.0F;
     // A successful save writes these bytes to the path held.
     QByteArray savedBytes = "recorded save";
     // The path the open dialog chooses when script.fileChosen is set.
@@ -94,6 +96,7 @@ class RecordingImageKit final : public image_component::ImageView,
     bool DrawImage(std::int32_t deviceContext, std::int32_t imageHandle, std::int32_t x,
                    std::int32_t y, std::int32_t width, std::int32_t height,
                    std::int32_t sourceWidth, std::int32_t sourceHeight, std::int32_t mode) override;
+    void ShrinkNote(float scale) override { shrinkNote = scale; }
     bool EndPage() override;
     bool EndDocument() override;
     void AbortDocument() override;

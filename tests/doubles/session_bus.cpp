@@ -1,5 +1,7 @@
 #include "doubles/session_bus.h"
 
+#include <utility>
+
 namespace velmar::test {
 
 namespace {
@@ -36,7 +38,8 @@ PrivateSessionBus::~PrivateSessionBus() {
     }
 }
 
-NotificationService::NotificationService(const QString& busAddress) {
+NotificationService::NotificationService(const QString& busAddress, QStringList capabilities)
+    : capabilities_(std::move(capabilities)) {
     QDBusConnection connection =
         QDBusConnection::connectToBus(busAddress, QLatin1String(kConnectionName));
     registered_ = connection.isConnected() &&
@@ -53,14 +56,14 @@ NotificationService::~NotificationService() {
 }
 
 QStringList NotificationService::GetCapabilities() {
-    return {QStringLiteral("body")};
+    return capabilities_;
 }
 
 uint NotificationService::Notify(const QString& /*application*/, uint /*replaces*/,
                                  const QString& /*icon*/, const QString& summary,
-                                 const QString& body, const QStringList& /*actions*/,
+                                 const QString& body, const QStringList& actions,
                                  const QVariantMap& /*hints*/, int /*timeout*/) {
-    received.push_back(Notification{summary, body});
+    received.push_back(Notification{summary, body, actions});
     return static_cast<uint>(received.size());
 }
 

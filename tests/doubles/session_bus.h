@@ -38,6 +38,7 @@ class PrivateSessionBus {
 struct Notification {
     QString summary;
     QString body;
+    QStringList actions;  // key, label, key, label, …
 };
 
 class NotificationService final : public QObject {
@@ -45,8 +46,9 @@ class NotificationService final : public QObject {
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
   public:
     // Owns the service's name on the bus at that address; registered() tells whether it
-    // could.
-    explicit NotificationService(const QString& busAddress);
+    // could. It says it offers the capabilities given.
+    explicit NotificationService(const QString& busAddress,
+                                 QStringList capabilities = {QStringLiteral("body")});
     ~NotificationService() override;
     NotificationService(const NotificationService&) = delete;
     NotificationService& operator=(const NotificationService&) = delete;
@@ -63,6 +65,7 @@ class NotificationService final : public QObject {
                 const QVariantMap& hints, int timeout);
 
   private:
+    QStringList capabilities_;
     bool registered_ = false;
 };
 

@@ -136,6 +136,12 @@ TEST_P(CupsPrintedPage, JobCompletesAsPrintOutWithTheImageAtTheCornerOfThePrinta
     ASSERT_EQ(jobs.size(), 1U);
     EXPECT_EQ(jobs.front().name, QStringLiteral("Print Out"));
     ASSERT_EQ(jobs.front().state, QStringLiteral("completed"));
+    // The user is told the queue and the job's number, and whether the image was shrunk.
+    EXPECT_TRUE(result.standardError.contains(
+        QStringLiteral("ﾌﾟﾘﾝﾀに印刷しました: %1 (ｼﾞｮﾌﾞ %2)").arg(queue).arg(jobs.front().id)))
+        << result.standardError.toStdString();
+    EXPECT_EQ(result.standardError.contains(QStringLiteral("縮小して印刷しました: 96.0 %")),
+              placement.pixels.width() > 2400);
 
     const std::optional<QString> output = cups().outputOf(jobs.front().id);
     ASSERT_TRUE(output.has_value()) << "cups-pdf wrote no file for job " << jobs.front().id;
@@ -179,6 +185,19 @@ TEST_F(CupsRun, BackUpIsSavedBeforeTheJobIsSpooled) {
     EXPECT_EQ(jobs.front().state, QStringLiteral("completed"));
     // The daemon counts whole seconds; the backup was finished no later than that second.
     EXPECT_LE(QFileInfo(backUp).lastModified().toSecsSinceEpoch(), jobs.front().createdAt);
+}
+
+// A paused queue takes the job and keeps it; the run succeeds and says that it waits.
+TEST_F(CupsRun, PausedQueueKeepsTheJobAndTheUserIsToldItWaits) {
+    usePrinter(kPausedQueue);
+    const std::size_t before = cups().jobs(kPausedQueue).size();
+
+    const test::RunResult result = print(blackImage(QSize(60, 60)));
+
+    ASSERT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(result.standardError.contains(QStringLiteral("再開されるまで印刷は待機します")))
+        << result.standardError.toStdString();
+    EXPECT_EQ(cups().jobs(kPausedQueue).size(), before + 1);
 }
 
 // With no printer named in the settings file the daemon's default printer is ready.

@@ -64,6 +64,7 @@ TEST(PrintImg, ReadyPrinterPrintsTheWorkedExampleWithoutADialog) {
     RecordingImageKit kit(workedExample());
     PrintImg(kit);
     EXPECT_EQ(kit.calls, concat({kMeasuring, kPrinting}));
+    EXPECT_FLOAT_EQ(kit.shrinkNote, 2016.0F / 2100.0F);  // 210.0 mm shrunk to 201.6 mm
 }
 
 TEST(PrintImg, PrinterNotReadyShowsTheDialogThenPrints) {

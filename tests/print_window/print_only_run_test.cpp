@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -179,12 +180,23 @@ TEST_F(PrintOnlyRun, StoredPrinterOnAPrintSystemThatCannotBeReachedFailsAndStays
     EXPECT_TRUE(pdfs().isEmpty());
 }
 
+struct NotificationKind {
+    const char* name;
+    QStringList capabilities;
+    QString bodyAfterPath;  // what follows the PDF's path in the body
+};
+
+class PdfNotification : public PrintOnlyRun,
+                        public testing::WithParamInterface<NotificationKind> {};
+
 // Started from the file manager, nobody sees standard error: a desktop notification says
-// where the PDF went, on a private session bus with a service of the test's own.
-TEST_F(PrintOnlyRun, PdfPrintIsAnnouncedByADesktopNotification) {
+// where the PDF went, on a private session bus with a service of the test's own. Where the
+// service shows links, it offers to open the PDF and its folder, which works after the
+// run has ended.
+TEST_P(PdfNotification, SaysWhereThePdfWent) {
     const test::PrivateSessionBus bus;
     ASSERT_FALSE(bus.address().isEmpty()) << bus.problem().toStdString();
-    test::NotificationService service(bus.address());
+    test::NotificationService service(bus.address(), GetParam().capabilities);
     ASSERT_TRUE(service.registered());
     usePrinterSettings("[Printer]\nName=PDF\n");
     const QString image = blackImage(QStringLiteral("image.png"), QSize(60, 60), true);
@@ -204,9 +216,21 @@ TEST_F(PrintOnlyRun, PdfPrintIsAnnouncedByADesktopNotification) {
     const QString pdf = userData() + QStringLiteral("Print Out.pdf");
     ASSERT_EQ(service.received.size(), 1U);
     EXPECT_EQ(service.received[0].summary, QStringLiteral("PDF に印刷しました"));
-    EXPECT_EQ(service.received[0].body, pdf);
+    const QString folder = QUrl::fromLocalFile(userData()).toString(QUrl::FullyEncoded);
+    EXPECT_EQ(service.received[0].body,
+              pdf + GetParam().bodyAfterPath.arg(
+                        QUrl::fromLocalFile(pdf).toString(QUrl::FullyEncoded), folder.chopped(1)));
     EXPECT_TRUE(standardError.contains(pdf));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Services, PdfNotification,
+    testing::Values(NotificationKind{"PlainText", {QStringLiteral("body")}, QString()},
+                    NotificationKind{"WithLinks",
+                                     {QStringLiteral("body"), QStringLiteral("body-hyperlinks")},
+                                     QStringLiteral("\n<a href=\"%1\">開く</a>  "
+                                                    "<a href=\"%2\">ﾌｫﾙﾀﾞを開く</a>")}),
+    [](const testing::TestParamInfo<NotificationKind>& info) { return info.param.name; });
 
 class InteractiveRun : public PrintOnlyRun, public testing::WithParamInterface<const char*> {};
 

@@ -170,7 +170,8 @@ class X11Window : public testing::Test {
     // server.
     test::XServer server_;
     test::PrivateSessionBus bus_;
-    test::NotificationService notifications_{bus_.address()};
+    test::NotificationService notifications_{bus_.address(),
+                                             {QStringLiteral("body"), QStringLiteral("actions")}};
     test::TempHome home_;
     std::unique_ptr<QProcess> velmar_;
     QString window_;
@@ -226,7 +227,8 @@ TEST_F(X11Window, PrinterSetUpConfirmedAsShownLeavesThePrinterFileAsItWas) {
 }
 
 // A file that is no image is said so; an image opened and printed goes to the PDF printer,
-// and a desktop notification says where.
+// and a desktop notification says where and how much the image was shrunk, and offers to
+// open the PDF while the window runs.
 TEST_F(X11Window, OpenedFilesAreShownOrRefusedAndPrintsAreAnnounced) {
     const QString notAnImage = home_.filePath(QStringLiteral("notes.jpg"));
     test::writeFile(notAnImage, "not an image");
@@ -238,7 +240,7 @@ TEST_F(X11Window, OpenedFilesAreShownOrRefusedAndPrintsAreAnnounced) {
     ASSERT_EQ(waitForWindows(1).size(), 1) << "the message did not close";
 
     const QString image = home_.filePath(QStringLiteral("photo.png"));
-    QImage pixels(60, 40, QImage::Format_RGB32);
+    QImage pixels(2000, 40, QImage::Format_RGB32);  // 529.2 mm wide at Qt's 96 dpi
     pixels.fill(Qt::black);
     ASSERT_TRUE(pixels.save(image));
     openThroughTheMenu(image);
@@ -253,7 +255,9 @@ TEST_F(X11Window, OpenedFilesAreShownOrRefusedAndPrintsAreAnnounced) {
 
     const QString pdf = userData() + QStringLiteral("Print Out.pdf");
     ASSERT_EQ(notifications_.received.size(), 1U) << standardError();
-    EXPECT_EQ(notifications_.received[0].body, pdf);
+    EXPECT_EQ(notifications_.received[0].body.toStdString(),
+              (pdf + QStringLiteral("\n縮小して印刷しました: 77.8 %")).toStdString());
+    EXPECT_TRUE(notifications_.received[0].actions.contains(QStringLiteral("open-file")));
     EXPECT_TRUE(QFile::exists(pdf));
     const QString said = QString::fromLocal8Bit(velmar_->readAllStandardError());
     EXPECT_TRUE(said.contains(QStringLiteral("画像ﾌｧｲﾙ ") + notAnImage +
