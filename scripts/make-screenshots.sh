@@ -33,6 +33,7 @@ fi
 work="$(mktemp -d)"
 xvfb_pid=""
 velmar_pid=""
+cups_pid=""
 
 # Ends a process that this script started: SIGTERM, up to five seconds, then SIGKILL.
 stop_process() {
@@ -49,6 +50,7 @@ stop_process() {
 cleanup() {
   if [ -n "$velmar_pid" ]; then stop_process "$velmar_pid"; fi
   if [ -n "$xvfb_pid" ]; then stop_process "$xvfb_pid"; fi
+  if [ -n "$cups_pid" ]; then stop_process "$cups_pid"; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -139,6 +141,46 @@ read -r left top right bottom < <(bounding_box)
 convert "$work/window.png" -bordercolor '#a0a0a0' -border 1 -bordercolor white -border 8 \
   -strip "$out/window-file-menu.png"
 
+# A CUPS daemon with no printers, its configuration, spool and socket in the work folder;
+# the program is pointed at its socket. cupsd needs root.
+start_private_cups() {
+  local dir="$work/cups"
+  mkdir -p "$dir/etc" "$dir/spool" "$dir/cache" "$dir/state" "$dir/log" "$dir/tmp"
+  chmod 0755 "$work" "$dir" "$dir"/*
+  cat > "$dir/etc/cups-files.conf" <<CONF
+ServerRoot $dir/etc
+RequestRoot $dir/spool
+CacheDir $dir/cache
+StateDir $dir/state
+TempDir $dir/tmp
+ErrorLog $dir/log/error_log
+AccessLog $dir/log/access_log
+PageLog $dir/log/page_log
+Printcap $dir/printcap
+User lp
+Group lp
+SystemGroup root
+Sandboxing relaxed
+CONF
+  printf 'Listen %s\nWebInterface No\nBrowsing No\nDefaultAuthType None\n%s\n' \
+    "$dir/cups.sock" '<Location />
+  Order allow,deny
+  Allow all
+</Location>' > "$dir/etc/cupsd.conf"
+  cupsd -f -c "$dir/etc/cupsd.conf" -s "$dir/etc/cups-files.conf" &
+  cups_pid=$!
+  for _ in $(seq 100); do
+    if CUPS_SERVER="$dir/cups.sock" lpstat -r >/dev/null 2>&1; then
+      on_x+=(CUPS_SERVER="$dir/cups.sock")
+      return
+    fi
+    sleep 0.1
+  done
+  echo "make-screenshots: the private CUPS daemon did not start" >&2
+  cat "$dir/log/error_log" >&2 || true
+  exit 1
+}
+
 # Waits for the velmar started last; stops the script when it did not end with status 0.
 expect_velmar_ended_well() {
   local status=0
@@ -189,7 +231,10 @@ if kill -0 "$velmar_pid" 2>/dev/null; then
 fi
 expect_velmar_ended_well "velmar"
 # A print-only run whose saved printer is gone shows the print dialog, centred on the
-# screen; Escape cancels it and the run ends.
+# screen; Escape cancels it and the run ends. The printer is gone from a CUPS daemon of the
+# script's own with no printers (a print system that cannot be reached says so instead).
+start_private_cups
+
 printf '[Printer]\nName=Office Laser\nPaperSize=A4\nOrientation=Portrait\n' \
   > "$work/data/Ostrand/velmar/IkPrn.Ik"
 "${on_x[@]}" "$velmar" "$root/samples/sample-300dpi.png" 2>"$work/velmar.log" &
