@@ -4,6 +4,7 @@
 #include "printing/page_painter.h"
 #include "printing/print_queue.h"
 
+#include <QPrinter>
 #include <QStringList>
 
 #include <windows.h>

@@ -1,5 +1,7 @@
 #include "printing/print_notice.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 namespace velmar::printing {
@@ -22,10 +24,11 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Told{"PdfAtItsSize",
              Delivery{QStringLiteral("/out/Print Out.pdf"), {}, {}, false, 1.0F},
-             {QStringLiteral("/out/Print Out.pdf")}},
+             {QDir::toNativeSeparators(QStringLiteral("/out/Print Out.pdf"))}},
         Told{"ShrunkPhoto",
              Delivery{QStringLiteral("/out/a.pdf"), {}, {}, false, 201.7F / 203.2F},
-             {QStringLiteral("/out/a.pdf"), QStringLiteral("縮小して印刷しました: 99.3 %")}},
+             {QDir::toNativeSeparators(QStringLiteral("/out/a.pdf")),
+              QStringLiteral("縮小して印刷しました: 99.3 %")}},
         Told{"QueueWithJobNumber",
              Delivery{{}, QStringLiteral("Office"), 12, false, 1.0F},
              {QStringLiteral("Office (ｼﾞｮﾌﾞ 12)")}},
