@@ -5,6 +5,7 @@
 #include "platform/diagnostics.h"
 #include "platform/file_system.h"
 #include "platform/notifications.h"
+#include "printing/driver_preferences.h"
 
 #include <QDir>
 #include <QFile>
@@ -168,6 +169,7 @@ Printer::Printer(const QString& name, bool builtInPdf, const PrinterSettings& se
     }
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer_->setPrinterName(name);
+    driverPreferences_ = applyDriverPreferences(*printer_, driverPreferencesFor(settings, name));
     if (settings.paper) {
         printer_->setPageSize(*settings.paper);
     }
