@@ -80,7 +80,7 @@ fetch_package() {
     echo "imageformats-mingw: could not fetch the source of $package" >&2
     exit 1
   fi
-  (cd "$folder" && dpkg-source --skip-debianization -x ./*.dsc "$work/$package")
+  (cd "$folder" && dpkg-source -x ./*.dsc "$work/$package")
   rm -rf "$folder"
 }
 
