@@ -2,7 +2,8 @@
 # (std::thread and friends need them). Qt for the target is looked for in
 # VELMAR_QT_MINGW_PREFIX (scripts/qt-mingw.sh puts it in build/qt6-mingw64), the JPEG
 # library in VELMAR_LIBJPEG_MINGW_PREFIX (scripts/libjpeg-mingw.sh puts it in
-# build/libjpeg-mingw64); the host tools Qt needs at build time (moc, rcc, uic) come from
+# build/libjpeg-mingw64), Qt's TIFF and WebP plugins in VELMAR_IMAGEFORMATS_MINGW_PREFIX
+# (scripts/imageformats-mingw.sh puts them in build/imageformats-mingw64); the host tools Qt needs at build time (moc, rcc, uic) come from
 # Debian's qt6-base-dev-tools.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
@@ -26,9 +27,16 @@ if(NOT VELMAR_LIBJPEG_MINGW_PREFIX)
   get_filename_component(VELMAR_LIBJPEG_MINGW_PREFIX
                          "${CMAKE_CURRENT_LIST_DIR}/../build/libjpeg-mingw64" ABSOLUTE)
 endif()
+if(NOT VELMAR_IMAGEFORMATS_MINGW_PREFIX AND DEFINED ENV{VELMAR_IMAGEFORMATS_MINGW_PREFIX})
+  set(VELMAR_IMAGEFORMATS_MINGW_PREFIX "$ENV{VELMAR_IMAGEFORMATS_MINGW_PREFIX}")
+endif()
+if(NOT VELMAR_IMAGEFORMATS_MINGW_PREFIX)
+  get_filename_component(VELMAR_IMAGEFORMATS_MINGW_PREFIX
+                         "${CMAKE_CURRENT_LIST_DIR}/../build/imageformats-mingw64" ABSOLUTE)
+endif()
 # try_compile() projects read this file again; they need the prefixes too.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VELMAR_QT_MINGW_PREFIX
-     VELMAR_LIBJPEG_MINGW_PREFIX)
+     VELMAR_LIBJPEG_MINGW_PREFIX VELMAR_IMAGEFORMATS_MINGW_PREFIX)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${VELMAR_MINGW_TRIPLET} "${VELMAR_QT_MINGW_PREFIX}"
                          "${VELMAR_LIBJPEG_MINGW_PREFIX}")

@@ -15,6 +15,22 @@ set(VELMAR_QT_PLUGINS
     Qt6::QICOPlugin imageformats
     Qt6::QWindowsVistaStylePlugin styles)
 
+# Qt's TIFF and WebP plugins, which Qt's own build of qtbase lacks: scripts/imageformats-mingw.sh
+# builds them from Debian's qt6-imageformats, libtiff and libwebp, as Linux has them.
+set(VELMAR_EXTRA_IMAGEFORMAT_PLUGINS qtiff.dll qwebp.dll)
+function(velmar_extra_imageformat_plugins out)
+  set(plugins)
+  foreach(name IN LISTS VELMAR_EXTRA_IMAGEFORMAT_PLUGINS)
+    set(path ${VELMAR_IMAGEFORMATS_MINGW_PREFIX}/plugins/imageformats/${name})
+    if(NOT EXISTS ${path})
+      message(FATAL_ERROR "No ${path}: run scripts/imageformats-mingw.sh (TIFF and WebP for "
+                          "Windows)")
+    endif()
+    list(APPEND plugins ${path})
+  endforeach()
+  set(${out} ${plugins} PARENT_SCOPE)
+endfunction()
+
 # The compiler's own runtime: the C++ library, the unwinder and the posix threads.
 function(velmar_mingw_runtime_dlls out)
   set(dlls)
@@ -60,6 +76,14 @@ function(velmar_deploy_windows_runtime target)
                  $<TARGET_FILE_DIR:${target}>/${folder})
     install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${folder})
   endwhile()
+  velmar_extra_imageformat_plugins(extra_plugins)
+  list(APPEND commands COMMAND ${CMAKE_COMMAND} -E make_directory
+       $<TARGET_FILE_DIR:${target}>/imageformats)
+  foreach(plugin IN LISTS extra_plugins)
+    list(APPEND commands COMMAND ${CMAKE_COMMAND} -E copy_if_different ${plugin}
+         $<TARGET_FILE_DIR:${target}>/imageformats)
+  endforeach()
+  install(FILES ${extra_plugins} DESTINATION imageformats)
   add_custom_command(TARGET ${target} POST_BUILD ${commands} VERBATIM)
   install(FILES ${runtime_dlls} DESTINATION .)
 endfunction()

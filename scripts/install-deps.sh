@@ -2,8 +2,8 @@
 # Installs every Debian package that building, running and testing Velmar needs.
 # Usage: scripts/install-deps.sh [windows]
 #   windows: also the Windows cross build: mingw-w64 (posix threads), GoogleTest's sources,
-#   Wine to run the tests, NSIS and zip for the packages, the host tools to build Qt and the
-#   JPEG library for Windows from Debian's source, and the Japanese locale that gives Wine
+#   Wine to run the tests, NSIS and zip for the packages, the host tools to build Qt, the
+#   JPEG library and Qt's TIFF and WebP plugins for Windows from Debian's source, and the Japanese locale that gives Wine
 #   code page 932.
 # Safe to run again: when everything is there already it changes nothing.
 set -euo pipefail
@@ -44,7 +44,8 @@ if [ "${1:-}" = "windows" ]; then
     mingw-w64-x86-64-dev libz-mingw-w64-dev googletest
     wine wine64
     nsis zip unzip xz-utils
-    # building Qt for Windows from source: apt-get source, the patches, perl for its tools
+    # building Qt and its TIFF and WebP plugins for Windows from source: apt-get source, the
+    # patches, perl for Qt's tools
     dpkg-dev perl
     # the SIMD code of the JPEG library for Windows (scripts/libjpeg-mingw.sh)
     nasm

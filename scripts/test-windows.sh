@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Velmar for 64-bit Windows on this Debian machine and tests it under Wine:
 # installs the cross compiler, Wine and NSIS, puts Qt and the JPEG library for Windows in
-# place (scripts/qt-mingw.sh, scripts/libjpeg-mingw.sh), builds the windows preset, runs
+# place (scripts/qt-mingw.sh, scripts/libjpeg-mingw.sh), Qt's TIFF and WebP plugins too
+# (scripts/imageformats-mingw.sh), builds the windows preset, runs
 # its tests under Wine, runs the program the way Send To starts it
 # (scripts/windows-run-test.sh), prints with it on a printer queue of a private CUPS daemon
 # (scripts/windows-queue-test.sh) and makes and tries the zip and the installer
@@ -11,6 +12,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh windows
 bash scripts/qt-mingw.sh
 bash scripts/libjpeg-mingw.sh
+bash scripts/imageformats-mingw.sh
 cmake --preset windows
 cmake --build --preset windows
 

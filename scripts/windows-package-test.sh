@@ -50,7 +50,8 @@ start_menu="$(folder_of APPDATA)/Microsoft/Windows/Start Menu/Programs"
 user_data="$(folder_of APPDATA)/Ostrand/velmar"
 uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Velmar'
 for file in velmar.exe Uninstall.exe UserData.ini help/velmar.htm Qt6Core.dll \
-  platforms/qwindows.dll imageformats/qjpeg.dll translations/qtbase_ja.qm; do
+  platforms/qwindows.dll imageformats/qjpeg.dll imageformats/qtiff.dll imageformats/qwebp.dll \
+  translations/qtbase_ja.qm; do
   [ -f "$folder/$file" ] || fail "the installer put no $file into $folder"
 done
 [ -f "$start_menu/Velmar.lnk" ] || fail "no Start menu entry"

@@ -11,7 +11,10 @@
 #   2. the daemon holds one completed job named "Print Out";
 #   3. cups-pdf's PDF of it has one A4 page, with the image (600 x 300 pixels at 300 dpi)
 #      50.8 mm x 25.4 mm at the printable corner, 4.2 mm in from the paper's edges (to
-#      0.1 mm, rasterised at 254 dpi).
+#      0.1 mm, rasterised at 254 dpi);
+#   4. with the driver's own preferences kept in IkPrn.Ik for the queue (a DEVMODE that
+#      chooses A5 paper) and no paper of the program's own, a second job comes out on A5;
+#      with PaperSize=A4 in IkPrn.Ik as well, a third comes out on A4 again.
 # Needs root (the daemon's mount namespace); without it, and outside CI, it says so and
 # skips. Usage: scripts/windows-queue-test.sh [program
 # folder]   (build/windows/bin by default). Exits non-zero on the first failed check.
@@ -97,7 +100,8 @@ Log $cups/log
 Grp root
 Label 1
 EOF
-# A PostScript printer with A4 paper only and 4.2 mm (11.906 pt) unprintable on every side.
+# A PostScript printer with A4 (its default) and A5 paper and 4.2 mm (11.906 pt) unprintable on
+# every side.
 cat >"$cups/margins.ppd" <<'EOF'
 *PPD-Adobe: "4.3"
 *FormatVersion: "4.3"
@@ -122,16 +126,20 @@ cat >"$cups/margins.ppd" <<'EOF'
 *OrderDependency: 10 AnySetup *PageSize
 *DefaultPageSize: A4
 *PageSize A4/A4: "<</PageSize[595.276 841.89]/ImagingBBox null>>setpagedevice"
+*PageSize A5/A5: "<</PageSize[419.528 595.276]/ImagingBBox null>>setpagedevice"
 *CloseUI: *PageSize
 *OpenUI *PageRegion/Media Size: PickOne
 *OrderDependency: 10 AnySetup *PageRegion
 *DefaultPageRegion: A4
 *PageRegion A4/A4: "<</PageSize[595.276 841.89]/ImagingBBox null>>setpagedevice"
+*PageRegion A5/A5: "<</PageSize[419.528 595.276]/ImagingBBox null>>setpagedevice"
 *CloseUI: *PageRegion
 *DefaultImageableArea: A4
 *ImageableArea A4/A4: "11.906 11.906 583.37 829.984"
+*ImageableArea A5/A5: "11.906 11.906 407.622 583.37"
 *DefaultPaperDimension: A4
 *PaperDimension A4/A4: "595.276 841.89"
+*PaperDimension A5/A5: "419.528 595.276"
 *DefaultFont: Courier
 EOF
 cat >"$cups/job.test" <<'EOF'
@@ -175,47 +183,93 @@ printf '[Printer]\r\nName=%s\r\n' "$queue" >"$user_data/IkPrn.Ik"
 convert -size 600x300 xc:black -units PixelsPerInch -density 300 "png24:$work/black.png"
 image_windows="$(in_wine winepath -w "$work/black.png" | tr -d '\r')"
 
-echo "windows-queue-test: printing $image_windows on $queue"
-status=0
-in_wine wine "$program" "$image_windows" >"$work/out.txt" 2>"$work/err.cp932" || status=$?
-iconv -f CP932 -t UTF-8 "$work/err.cp932" | tr -d '\r' >&2 || true
-[ "$status" -eq 0 ] || fail "velmar.exe ended with status $status"
+# One run of the program, printing the image.
+print_image() {
+  local status=0
+  in_wine wine "$program" "$image_windows" >"$work/out.txt" 2>"$work/err.cp932" || status=$?
+  iconv -f CP932 -t UTF-8 "$work/err.cp932" | tr -d '\r' >&2 || true
+  [ "$status" -eq 0 ] || fail "velmar.exe ended with status $status"
+}
 
-# The one job, once it has ended, as the daemon reports it (a CSV header, then the row).
+# The newest job, once it has ended and the daemon holds `count` jobs in all, as the daemon
+# reports it (a CSV header, then the row): sets job, name and state.
 uri="ipp://${CUPS_SERVER//\//%2F}/printers/$queue"  # the socket's path has no other specials
-job=""
-state=""
-name=""
-for _ in $(seq 150); do
-  [ -n "$job" ] || job="$(lpstat -W all -o "$queue" | sed -n "s/^$queue-\([0-9]*\) .*/\1/p" | head -n 1)"
-  if [ -n "$job" ]; then
-    IFS=, read -r name state < <(ipptool -c -d job="$job" "$uri" "$cups/job.test" 2>/dev/null |
-      sed -n 2p) || true
-    case "$state" in completed | aborted | canceled) break ;; esac
-  fi
-  sleep 0.2
-done
-[ -n "$job" ] || fail "the daemon got no job: $(tail -n 20 "$cups/log/error_log")"
-jobs="$(lpstat -W all -o "$queue" | wc -l)"
-[ "$jobs" -eq 1 ] || fail "the daemon got $jobs jobs, not one"
-echo "windows-queue-test: job $job \"$name\" $state"
-[ "$state" = completed ] || fail "job $job is $state: $(tail -n 20 "$cups/log/error_log")"
-[ "$name" = "Print Out" ] || fail "job $job is named \"$name\", not \"Print Out\""
-
-output="$(find "$cups/out" -name "job_$job-*.pdf" | head -n 1)"
-[ -n "$output" ] || fail "cups-pdf wrote no PDF for job $job"
-pages="$(pdfinfo "$output" | sed -n 's/^Pages: *//p')"
-[ "$pages" = 1 ] || fail "the PDF has $pages pages, not one"
+await_job() {  # count
+  job=""
+  state=""
+  name=""
+  local jobs
+  for _ in $(seq 150); do
+    jobs="$(lpstat -W all -o "$queue" | wc -l)"
+    if [ "$jobs" -ge "$1" ]; then
+      job="$(lpstat -W all -o "$queue" | sed -n "s/^$queue-\([0-9]*\) .*/\1/p" | sort -n | tail -n 1)"
+      IFS=, read -r name state < <(ipptool -c -d job="$job" "$uri" "$cups/job.test" 2>/dev/null |
+        sed -n 2p) || true
+      case "$state" in completed | aborted | canceled) break ;; esac
+    fi
+    sleep 0.2
+  done
+  [ -n "$job" ] || fail "the daemon got no job: $(tail -n 20 "$cups/log/error_log")"
+  [ "$jobs" -eq "$1" ] || fail "the daemon got $jobs jobs, not $1"
+  echo "windows-queue-test: job $job \"$name\" $state"
+  [ "$state" = completed ] || fail "job $job is $state: $(tail -n 20 "$cups/log/error_log")"
+  [ "$name" = "Print Out" ] || fail "job $job is named \"$name\", not \"Print Out\""
+}
 
 near() { # value expected tolerance
   [ "$1" -ge $(($2 - $3)) ] && [ "$1" -le $(($2 + $3)) ]
 }
-pdftoppm -r 254 -singlefile -png "$output" "$work/page"
-read -r width height <<<"$(identify -format '%w %h' "$work/page.png")"
-IFS='x+' read -r ink_width ink_height ink_x ink_y <<<"$(convert "$work/page.png" \
-  -colorspace Gray -threshold 50% -format '%@' info:)"
-echo "windows-queue-test: one page ${width}x$height, ink ${ink_width}x$ink_height at $ink_x,$ink_y (0.1 mm)"
+# The one page of the job's PDF, rasterised at 254 dpi (0.1 mm a pixel): sets width, height
+# and the ink's box.
+rasterise_job() {
+  local output pages
+  output="$(find "$cups/out" -name "job_$job-*.pdf" | head -n 1)"
+  [ -n "$output" ] || fail "cups-pdf wrote no PDF for job $job"
+  pages="$(pdfinfo "$output" | sed -n 's/^Pages: *//p')"
+  [ "$pages" = 1 ] || fail "the PDF has $pages pages, not one"
+  pdftoppm -r 254 -singlefile -png "$output" "$work/page"
+  read -r width height <<<"$(identify -format '%w %h' "$work/page.png")"
+  IFS='x+' read -r ink_width ink_height ink_x ink_y <<<"$(convert "$work/page.png" \
+    -colorspace Gray -threshold 50% -format '%@' info:)"
+  echo "windows-queue-test: one page ${width}x$height, ink ${ink_width}x$ink_height at $ink_x,$ink_y (0.1 mm)"
+}
+
+echo "windows-queue-test: printing $image_windows on $queue"
+print_image
+await_job 1
+rasterise_job
 near "$width" 2100 1 && near "$height" 2970 1 || fail "the page is not A4"
 near "$ink_width" 508 1 && near "$ink_height" 254 1 || fail "the image is not 50.8 mm x 25.4 mm"
 near "$ink_x" 42 1 && near "$ink_y" 42 1 || fail "the image is not at the printable corner"
+
+# The public part of a DEVMODE (220 bytes, no part of the driver's own) for the queue that
+# chooses one thing: A5 paper (dmFields DM_PAPERSIZE, dmPaperSize DMPAPER_A5), in Base64.
+a5_devmode() {
+  {
+    local i
+    for ((i = 0; i < 32; i++)); do # dmDeviceName, UTF-16LE
+      if [ "$i" -lt "${#queue}" ]; then printf '%s\0' "${queue:i:1}"; else printf '\0\0'; fi
+    done
+    printf '\x01\x04\0\0'     # dmSpecVersion 0x401, dmDriverVersion
+    printf '\xdc\0\0\0'       # dmSize 220, dmDriverExtra 0
+    printf '\x02\0\0\0'       # dmFields
+    printf '\x01\0\x0b\0'     # dmOrientation portrait, dmPaperSize 11
+    head -c 140 /dev/zero
+  } | base64 -w 0
+}
+echo "windows-queue-test: printing with the driver's preferences kept for $queue (A5)"
+printf '[Printer]\r\nName=%s\r\nDriverPrinter=%s\r\nDriverPreferences=%s\r\n' \
+  "$queue" "$queue" "$(a5_devmode)" >"$user_data/IkPrn.Ik"
+print_image
+await_job 2
+rasterise_job
+near "$width" 1480 1 && near "$height" 2100 1 || fail "the page is not A5"
+near "$ink_width" 508 1 && near "$ink_height" 254 1 || fail "the image is not 50.8 mm x 25.4 mm"
+
+echo "windows-queue-test: printing with the same preferences and PaperSize=A4"
+printf 'PaperSize=A4\r\n' >>"$user_data/IkPrn.Ik"
+print_image
+await_job 3
+rasterise_job
+near "$width" 2100 1 && near "$height" 2970 1 || fail "the page is not A4"
 echo "windows-queue-test: all checks passed"

@@ -11,7 +11,10 @@
 #      4.2 mm in from the paper's edges, at its physical size, 50.8 mm x 25.4 mm: measured
 #      on the page rasterised at 254 dpi (one pixel = 0.1 mm, to a pixel) and its corner
 #      at 2540 dpi (one pixel = 0.01 mm, to 0.02 mm);
-#   4. an image whose path is longer than 260 characters prints into a PDF folder just as
+#   4. a TIFF (Deflate-compressed, 600 x 300 pixels at 300 dpi) and a WebP (144 x 72 pixels,
+#      which records no resolution and so counts as 72 dpi) print at the same size at the
+#      same place, read by Qt's TIFF and WebP plugins shipped with the program;
+#   5. an image whose path is longer than 260 characters prints into a PDF folder just as
 #      deep (the PDF printer's folder chosen in IkPrn.Ik).
 # Usage: scripts/windows-run-test.sh [program folder]   (build/windows/bin by default)
 # Exits non-zero on the first failed check.
@@ -95,18 +98,35 @@ ink_box() {
 near() {  # value expected tolerance
   [ "$1" -ge $(($2 - $3)) ] && [ "$1" -le $(($2 + $3)) ]
 }
-pdftoppm -r 254 -singlefile -png "$user_data/Print Out.pdf" "$work/page"
-page="$(identify -format '%w %h' "$work/page.png")"
-read -r width height <<<"$page"
-IFS='x+' read -r ink_width ink_height ink_x ink_y <<<"$(ink_box "$work/page.png")"
-echo "windows-run-test: page ${width}x$height, ink ${ink_width}x$ink_height at $ink_x,$ink_y (0.1 mm)"
-near "$width" 2100 1 && near "$height" 2970 1 || fail "the page is not A4"
-near "$ink_width" 508 1 && near "$ink_height" 254 1 || fail "the image is not 50.8 mm x 25.4 mm"
-near "$ink_x" 42 1 && near "$ink_y" 42 1 || fail "the image is not at the printable corner"
-pdftoppm -r 2540 -x 0 -y 0 -W 1000 -H 1000 -singlefile -png "$user_data/Print Out.pdf" "$work/corner"
-IFS='x+' read -r _ _ corner_x corner_y <<<"$(ink_box "$work/corner.png")"
-echo "windows-run-test: the image's corner is at $corner_x,$corner_y (0.01 mm)"
-near "$corner_x" 420 2 && near "$corner_y" 420 2 || fail "the corner is not at 4.2 mm, 4.2 mm"
+# The printed image of a PDF: 50.8 mm x 25.4 mm at the printable corner of an A4 page.
+check_print() {  # pdf
+  pdftoppm -r 254 -singlefile -png "$1" "$work/page"
+  local width height ink_width ink_height ink_x ink_y corner_x corner_y
+  read -r width height <<<"$(identify -format '%w %h' "$work/page.png")"
+  IFS='x+' read -r ink_width ink_height ink_x ink_y <<<"$(ink_box "$work/page.png")"
+  echo "windows-run-test: page ${width}x$height, ink ${ink_width}x$ink_height at $ink_x,$ink_y (0.1 mm)"
+  near "$width" 2100 1 && near "$height" 2970 1 || fail "the page is not A4"
+  near "$ink_width" 508 1 && near "$ink_height" 254 1 || fail "the image is not 50.8 mm x 25.4 mm"
+  near "$ink_x" 42 1 && near "$ink_y" 42 1 || fail "the image is not at the printable corner"
+  pdftoppm -r 2540 -x 0 -y 0 -W 1000 -H 1000 -singlefile -png "$1" "$work/corner"
+  IFS='x+' read -r _ _ corner_x corner_y <<<"$(ink_box "$work/corner.png")"
+  echo "windows-run-test: the image's corner is at $corner_x,$corner_y (0.01 mm)"
+  near "$corner_x" 420 2 && near "$corner_y" 420 2 || fail "the corner is not at 4.2 mm, 4.2 mm"
+}
+check_print "$user_data/Print Out.pdf"
+
+echo "windows-run-test: a TIFF and a WebP"
+settings_document 0 >"$user_data/User.xml"
+convert -size 600x300 xc:black -units PixelsPerInch -density 300 -compress zip \
+  "tiff:$images/black 300dpi.tif"
+convert -size 144x72 xc:black -define webp:lossless=true "webp:$images/black.webp"
+number=3
+for image in "black 300dpi.tif" black.webp; do
+  run_velmar "$(in_wine winepath -w "$images/$image" | tr -d '\r')"
+  [ -f "$user_data/Print Out ($number).pdf" ] || fail "$image printed no Print Out ($number).pdf"
+  check_print "$user_data/Print Out ($number).pdf"
+  number=$((number + 1))
+done
 echo "windows-run-test: a run with paths longer than 260 characters"
 deep="$work/$(printf '%0100d' 0)/$(printf '%0100d' 1)/$(printf '%060d' 2)"
 mkdir -p "$deep"

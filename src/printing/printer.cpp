@@ -3,6 +3,7 @@
 #include "base/error.h"
 #include "platform/atomic_file.h"
 #include "platform/file_system.h"
+#include "printing/driver_preferences.h"
 
 #include <QDir>
 #include <QFile>
@@ -157,6 +158,7 @@ Printer::Printer(const QString& name, bool builtInPdf, const PrinterSettings& se
     }
     printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
     printer_->setPrinterName(name);
+    driverPreferences_ = applyDriverPreferences(*printer_, driverPreferencesFor(settings, name));
     if (settings.paper) {
         printer_->setPageSize(*settings.paper);
     }

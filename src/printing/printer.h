@@ -77,7 +77,8 @@ struct PrinterInUse {
 [[nodiscard]] bool choosesBuiltInPdf(const PrinterInUse& printer);
 
 // One printer set up for one document: in high-resolution, full-page mode with the
-// settings' paper (A4 for the built-in printer when they name none) and orientation.
+// settings' paper (A4 for the built-in printer when they name none) and orientation; a print
+// queue also with the driver preferences kept for it, under the settings' own choices.
 class Printer {
   public:
     // name is a print queue, or kPdfPrinterName with builtInPdf; the built-in printer writes
@@ -110,7 +111,8 @@ class Printer {
   private:
     [[nodiscard]] std::vector<PdfPage> pdfPages(const std::vector<Page>& pages) const;
 
-    std::unique_ptr<QPrinter> printer_;  // a print queue's
+    std::shared_ptr<void> driverPreferences_;  // held for printer_, so it goes after it
+    std::unique_ptr<QPrinter> printer_;        // a print queue's
     bool builtInPdf_;
     QPageLayout pdfPage_;  // the built-in printer's paper
     QString pdfFolder_;

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace velmar::printing {
 
@@ -127,8 +128,12 @@ void placeCentred(QDialog& dialog, QPoint middle) {
 class PrinterDialog final : public QDialog {
   public:
     PrinterDialog(PrinterDialogKind kind, const QString& title, const ShownChoice& shown,
-                  QWidget& parent)
-        : QDialog(&parent), kind_(kind), pdfFolder_(shown.pdfFolder) {
+                  QWidget& parent, DriverPreferencesDialog askDriver)
+        : QDialog(&parent),
+          kind_(kind),
+          pdfFolder_(shown.pdfFolder),
+          driver_(shown.choice.driver),
+          askDriver_(std::move(askDriver)) {
         setSizeGripEnabled(false);
         setWindowTitle(title);
         auto* layout = new QVBoxLayout(this);  // owned by the dialog, as every widget here
@@ -172,6 +177,9 @@ class PrinterDialog final : public QDialog {
         if (chosenFolder_ != pdfFolder_) {
             chosen.pdfFolder = chosenFolder_;
         }
+        if (!printer.builtIn && driver_.printer == printer.name) {
+            chosen.driver = driver_;
+        }
         return chosen;
     }
 
@@ -193,12 +201,39 @@ class PrinterDialog final : public QDialog {
         }
         printer_->setCurrentIndex(static_cast<int>(
             std::find_if(offered_.cbegin(), offered_.cend(), isShown) - offered_.cbegin()));
-        form.addRow(QStringLiteral("ﾌﾟﾘﾝﾀ:"), printer_);
+        addPrinterRow(form);
         pdfFolderButton_ = new QPushButton(this);
         pdfFolderButton_->setObjectName(QStringLiteral("pdfFolder"));
         showFolder(pdfFolder_);
         connect(pdfFolderButton_, &QPushButton::clicked, this, [this] { pickFolder(); });
         form.addRow(QStringLiteral("PDF の保存先:"), pdfFolderButton_);
+    }
+
+    // The list, and in the set-up dialog beside it the button for the driver's own
+    // preferences where drivers have them.
+    void addPrinterRow(QFormLayout& form) {
+        if (kind_ != PrinterDialogKind::kSetup || !driversHavePreferences()) {
+            form.addRow(QStringLiteral("ﾌﾟﾘﾝﾀ:"), printer_);
+            return;
+        }
+        auto* row = new QHBoxLayout;
+        row->addWidget(printer_);
+        driverButton_ = new QPushButton(QStringLiteral("ﾌﾟﾘﾝﾀのﾌﾟﾛﾊﾟﾃｨ"), this);
+        driverButton_->setObjectName(QStringLiteral("driverPreferences"));
+        connect(driverButton_, &QPushButton::clicked, this, [this] { showDriverPreferences(); });
+        row->addWidget(driverButton_);
+        form.addRow(QStringLiteral("ﾌﾟﾘﾝﾀ:"), row);
+    }
+
+    // Starts from the preferences kept for the chosen printer; those of another printer
+    // are no start for this one.
+    void showDriverPreferences() {
+        const QString printer = currentPrinter().name;
+        const std::optional<QByteArray> confirmed =
+            askDriver_(*this, printer, driver_.printer == printer ? driver_.bytes : QByteArray());
+        if (confirmed && !confirmed->isEmpty()) {
+            driver_ = DriverPreferences{printer, *confirmed};
+        }
     }
 
     QComboBox* fixedWidthList(const QString& name) {
@@ -298,6 +333,9 @@ class PrinterDialog final : public QDialog {
         paper_->setCurrentIndex(std::max(0, kept));
         // A PDF file is written once, whatever the copies.
         copies_->setEnabled(!printer.builtIn);
+        if (driverButton_ != nullptr) {
+            driverButton_->setEnabled(!printer.builtIn);
+        }
         fillDuplex(printer, keptDuplex);
         form_->setRowVisible(pdfFolderButton_, printer.builtIn);
         refit();
@@ -340,6 +378,9 @@ class PrinterDialog final : public QDialog {
     QSpinBox* copies_ = nullptr;
     QComboBox* duplex_ = nullptr;
     QFormLayout* form_ = nullptr;
+    DriverPreferences driver_;  // kept or confirmed since, for driver_.printer
+    DriverPreferencesDialog askDriver_;
+    QPushButton* driverButton_ = nullptr;  // only where drivers have preferences
 };
 
 // Centred on the window when it is shown, else on the screen.
@@ -398,6 +439,10 @@ ShownChoice shownChoice(const PrinterSettings& saved, const QString& pdfFolder) 
         choice.paper = *saved.paper;
     }
     choice.orientation = saved.orientation;
+    const QByteArray kept = driverPreferencesFor(saved, choice.printer);
+    if (!choosesBuiltInPdf(choice) && !kept.isEmpty()) {
+        choice.driver = DriverPreferences{choice.printer, kept};
+    }
     return shown;
 }
 
@@ -408,6 +453,7 @@ PrinterSettings settingsFor(const PrinterChoice& choice, PrinterSettings saved) 
     saved.orientation = choice.orientation;
     saved.copies = choice.copies;
     saved.duplex = choice.duplex;
+    saved.driver = choice.driver;
     if (!choice.pdfFolder.isEmpty()) {
         saved.outputFolder = choice.pdfFolder;
     }
@@ -415,8 +461,9 @@ PrinterSettings settingsFor(const PrinterChoice& choice, PrinterSettings saved) 
 }
 
 std::optional<PrinterChoice> askPrinter(PrinterDialogKind kind, const QString& title,
-                                        const ShownChoice& shown, QWidget& parent) {
-    PrinterDialog dialog(kind, title, shown, parent);
+                                        const ShownChoice& shown, QWidget& parent,
+                                        const DriverPreferencesDialog& askDriver) {
+    PrinterDialog dialog(kind, title, shown, parent, askDriver);
     centre(dialog, parent);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;

@@ -1,9 +1,11 @@
 // The printer set-up dialog and the print dialog: one dialog that lists every CUPS
 // destination, with its description and state, and the built-in PDF printer with the
 // folder it writes into; with paper, orientation, copies and two-sided printing where the
-// printer has it. Both offer only what the printer-settings file keeps.
+// printer has it, and where drivers have preferences of their own, a button for them. Both
+// offer only what the printer-settings file keeps.
 #pragma once
 
+#include "printing/driver_preferences.h"
 #include "printing/printer_settings.h"
 
 #include <QList>
@@ -12,6 +14,7 @@
 #include <QPrinter>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -28,7 +31,8 @@ struct PrinterChoice {
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
     int copies = 1;
     QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
-    QString pdfFolder;  // a new folder for the PDF printer; empty: the shown one is kept
+    QString pdfFolder;         // a new folder for the PDF printer; empty: the shown one is kept
+    DriverPreferences driver;  // the driver's own preferences for this printer, if kept
 
     friend bool operator==(const PrinterChoice&, const PrinterChoice&) = default;
 };
@@ -77,9 +81,17 @@ struct ShownChoice {
 // only when a new one was chosen.
 [[nodiscard]] PrinterSettings settingsFor(const PrinterChoice& choice, PrinterSettings saved);
 
+// Shows a printer driver's own preferences dialog: over which dialog, for which printer,
+// starting from which kept preferences; gives the confirmed ones, nothing when cancelled.
+using DriverPreferencesDialog = std::function<std::optional<QByteArray>(
+    QWidget& parent, const QString& printer, const QByteArray& kept)>;
+
 // Shows the dialog modally, centred on the window when it is shown and on the screen
-// otherwise. Returns the confirmed choice; nothing when the user cancelled.
-[[nodiscard]] std::optional<PrinterChoice> askPrinter(PrinterDialogKind kind, const QString& title,
-                                                      const ShownChoice& shown, QWidget& parent);
+// otherwise. Returns the confirmed choice; nothing when the user cancelled. Where printer
+// drivers have preferences of their own, the set-up dialog has a button "ﾌﾟﾘﾝﾀのﾌﾟﾛﾊﾟﾃｨ"
+// that shows them through askDriver for the chosen print queue.
+[[nodiscard]] std::optional<PrinterChoice> askPrinter(
+    PrinterDialogKind kind, const QString& title, const ShownChoice& shown, QWidget& parent,
+    const DriverPreferencesDialog& askDriver = askDriverPreferences);
 
 }  // namespace velmar::printing

@@ -27,6 +27,8 @@ constexpr QLatin1String kOrientationKey("Orientation");
 constexpr QLatin1String kOutputFolderKey("OutputFolder");
 constexpr QLatin1String kCopiesKey("Copies");
 constexpr QLatin1String kDuplexKey("Duplex");
+constexpr QLatin1String kDriverPrinterKey("DriverPrinter");
+constexpr QLatin1String kDriverPreferencesKey("DriverPreferences");
 constexpr QLatin1String kLandscape("Landscape");
 constexpr QLatin1String kPortrait("Portrait");
 
@@ -58,6 +60,13 @@ int copiesFromText(const QString& text) {
     bool number = false;
     const int copies = text.toInt(&number);
     return number && copies >= 1 && copies <= kMostCopies ? copies : 1;
+}
+
+// Preferences that are no Base64 are none: they cannot be what a driver left.
+QByteArray preferencesFromText(const QString& text) {
+    const QByteArray::FromBase64Result decoded =
+        QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    return decoded ? *decoded : QByteArray();
 }
 
 bool isPdfName(const QString& name) {
@@ -115,7 +124,16 @@ PrinterSettings readPrinterSettings(const QString& settingsFile) {
     settings.outputFolder = value(kOutputFolderKey);
     settings.copies = copiesFromText(value(kCopiesKey));
     settings.duplex = duplexFromWord(value(kDuplexKey));
+    settings.driver.bytes = preferencesFromText(value(kDriverPreferencesKey));
+    if (!settings.driver.bytes.isEmpty()) {
+        settings.driver.printer = value(kDriverPrinterKey);
+    }
     return settings;
+}
+
+QByteArray driverPreferencesFor(const PrinterSettings& settings, const QString& printer) {
+    return !printer.isEmpty() && settings.driver.printer == printer ? settings.driver.bytes
+                                                                    : QByteArray();
 }
 
 // Only the keys' lines change; the file is replaced whole or not at all.
@@ -147,6 +165,13 @@ void writePrinterSettings(const QString& settingsFile, const PrinterSettings& se
     file.setValue(kGroup, kDuplexKey, wordForDuplex(settings.duplex));
     if (!settings.outputFolder.isEmpty()) {
         file.setValue(kGroup, kOutputFolderKey, settings.outputFolder);
+    }
+    // Preferences no longer kept are emptied; a file that never had any gets no keys.
+    if (!settings.driver.bytes.isEmpty() || file.value(kGroup, kDriverPreferencesKey)) {
+        const bool kept = !settings.driver.bytes.isEmpty();
+        file.setValue(kGroup, kDriverPrinterKey, kept ? settings.driver.printer : QString());
+        file.setValue(kGroup, kDriverPreferencesKey,
+                      QString::fromLatin1(settings.driver.bytes.toBase64()));
     }
     try {
         platform::writeWholeFile(settingsFile, file.bytes());

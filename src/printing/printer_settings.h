@@ -11,8 +11,13 @@
 //   Copies=1                 copies of each print, 1 to 999; without it 1
 //   Duplex=None              or LongSide, ShortSide (two-sided, bound on that side);
 //                            without it one-sided. Used only on printers that can do it.
+//   DriverPrinter=Office     the printer that the driver's own preferences below belong to
+//   DriverPreferences=…      those preferences as the driver keeps them (on Windows its
+//                            DEVMODE), in Base64; used only for that printer, and ignored
+//                            when they are no Base64
 #pragma once
 
+#include <QByteArray>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
@@ -25,6 +30,15 @@ namespace velmar::printing {
 // Name of the built-in printer that writes PDF files.
 inline constexpr auto kPdfPrinterName = "PDF";
 
+// The printer driver's own printing preferences for one printer, as its own dialog left
+// them; the print system's form of them, kept as they are.
+struct DriverPreferences {
+    QString printer;   // the printer they belong to
+    QByteArray bytes;  // empty: none kept
+
+    friend bool operator==(const DriverPreferences&, const DriverPreferences&) = default;
+};
+
 struct PrinterSettings {
     QString name;  // empty: the system's default printer
     // With name kPdfPrinterName: the print system's queue of that name, not the built-in
@@ -35,9 +49,14 @@ struct PrinterSettings {
     QString outputFolder;  // empty: the folder of the settings file
     int copies = 1;
     QPrinter::DuplexMode duplex = QPrinter::DuplexNone;
+    DriverPreferences driver;
 
     friend bool operator==(const PrinterSettings&, const PrinterSettings&) = default;
 };
+
+// The kept driver preferences when they belong to `printer`; empty otherwise.
+[[nodiscard]] QByteArray driverPreferencesFor(const PrinterSettings& settings,
+                                              const QString& printer);
 
 // Whether the settings choose the built-in PDF printer.
 [[nodiscard]] bool choosesBuiltInPdf(const PrinterSettings& settings);
@@ -49,8 +68,8 @@ struct PrinterSettings {
 // The most copies one print makes.
 inline constexpr int kMostCopies = 999;
 
-// Stores printer, paper, orientation, copies, two-sided printing and a chosen output
-// folder, keeping the file's other keys. Throws
+// Stores printer, paper, orientation, copies, two-sided printing, a chosen output folder
+// and the driver's preferences, keeping the file's other keys. Throws
 // velmar::Error when the file cannot be written.
 void writePrinterSettings(const QString& settingsFile, const PrinterSettings& settings);
 

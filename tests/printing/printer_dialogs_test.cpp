@@ -186,5 +186,53 @@ TEST(PrinterSetupDialog, KeepsCopiesSidesAndTheChosenFolder) {
     EXPECT_EQ(QDir(pdfOutputFolder(file, written)), QDir(newFolder));
 }
 
+// Where printer drivers have preferences of their own (Windows), the set-up dialog's button
+// shows them for the chosen print queue, starting from those kept for it, and the confirmed
+// ones go with the choice; with the built-in PDF printer chosen it cannot be pressed.
+// Elsewhere there is no such button and the kept preferences pass through unchanged.
+TEST(PrinterSetupDialog, DriverPreferencesOfTheChosenQueue) {
+    ShownChoice shown;
+    shown.choice.printer = QStringLiteral("Office Laser");  // listed first: the list lacks it
+    shown.choice.driver = {shown.choice.printer, "kept"};
+    QList<std::pair<QString, QByteArray>> asked;
+    const auto driverDialog = [&asked](QWidget& /*parent*/, const QString& printer,
+                                       const QByteArray& kept) -> std::optional<QByteArray> {
+        asked.append({printer, kept});
+        return QByteArray("confirmed");
+    };
+    bool offered = false;
+    bool offeredForPdf = true;
+    QTimer::singleShot(0, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        auto* button = dialog->findChild<QPushButton*>(QStringLiteral("driverPreferences"));
+        if (button != nullptr) {
+            EXPECT_EQ(button->text(), QStringLiteral("ﾌﾟﾘﾝﾀのﾌﾟﾛﾊﾟﾃｨ"));
+            offered = button->isEnabled();
+            button->click();
+            auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printer"));
+            printers->setCurrentIndex(printers->count() - 1);  // the built-in PDF printer
+            offeredForPdf = button->isEnabled();
+            printers->setCurrentIndex(0);
+        }
+        dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QWidget parent;
+
+    const std::optional<PrinterChoice> chosen = askPrinter(
+        PrinterDialogKind::kSetup, QStringLiteral("ﾌﾟﾘﾝﾀ設定"), shown, parent, driverDialog);
+
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(offered, test::bySystem(false, true));
+    EXPECT_EQ(asked.size(), test::bySystem(0, 1));
+    if (!asked.isEmpty()) {
+        EXPECT_EQ(asked.front(), std::pair(shown.choice.printer, QByteArray("kept")));
+        EXPECT_FALSE(offeredForPdf);
+    }
+    EXPECT_EQ(chosen->driver,
+              (DriverPreferences{shown.choice.printer,
+                                 test::bySystem(QByteArray("kept"), QByteArray("confirmed"))}));
+}
+
 }  // namespace
 }  // namespace velmar::printing

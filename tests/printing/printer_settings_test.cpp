@@ -73,5 +73,31 @@ TEST(PrinterSettingsFile, WritingKeepsTheOutputFolder) {
     EXPECT_EQ(read.outputFolder, QStringLiteral("/srv/pdf"));
 }
 
+// The driver's own preferences are written as Base64 with the printer they belong to and
+// read back byte for byte; they count only for that printer, preferences no longer kept
+// leave none behind, and text that is no Base64 counts as none.
+TEST(PrinterSettingsFile, DriverPreferencesComeBackForTheirPrinterOnly) {
+    const test::TempHome home;
+    const QString file = home.filePath(QStringLiteral("IkPrn.Ik"));
+    test::writeFile(file, "[Printer]\nName=Office Laser\n");
+    PrinterSettings settings = readPrinterSettings(file);
+    settings.driver = {QStringLiteral("Office Laser"), QByteArray("\0\x01=+/\xff devmode", 13)};
+    writePrinterSettings(file, settings);
+    const PrinterSettings read = readPrinterSettings(file);
+    EXPECT_EQ(read, settings);
+    EXPECT_EQ(driverPreferencesFor(read, QStringLiteral("Office Laser")), settings.driver.bytes);
+    EXPECT_TRUE(driverPreferencesFor(read, QStringLiteral("Photo Inkjet")).isEmpty());
+
+    settings.driver = {};
+    writePrinterSettings(file, settings);
+    EXPECT_EQ(readPrinterSettings(file).driver, DriverPreferences{});
+
+    test::writeFile(file,
+                    "[Printer]\nName=Office Laser\nDriverPrinter=Office Laser\n"
+                    "DriverPreferences=no*base64\n");
+    EXPECT_TRUE(
+        driverPreferencesFor(readPrinterSettings(file), QStringLiteral("Office Laser")).isEmpty());
+}
+
 }  // namespace
 }  // namespace velmar::printing
