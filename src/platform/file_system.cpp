@@ -132,4 +132,22 @@ void FileSystem::removeAbandonedTemporaries(const QString& folder, const QString
     }
 }
 
+UnpublishedFile::UnpublishedFile(const FileSystem& files, const QString& folder)
+    : files_(files), path_(QDir::toNativeSeparators(QDir(folder).filePath(newTemporaryName()))) {}
+
+UnpublishedFile::~UnpublishedFile() {
+    QFile::remove(path_);  // else a later run removes it
+}
+
+void UnpublishedFile::write(const std::function<void(QIODevice&)>& writeContent) const {
+    StagedFile file(path_, files_.calls());
+    writeContent(file.device());
+    file.checkDevice();
+    file.replaceTarget();
+}
+
+bool UnpublishedFile::publishAs(const QString& newName) const {
+    return files_.publishNew(path_, newName);
+}
+
 }  // namespace velmar::platform
