@@ -150,9 +150,10 @@ class FreedesktopShell final : public DesktopShell, public DesktopEntries {
     [[nodiscard]] DesktopEntries* entries() override { return this; }
 
     [[nodiscard]] DesktopFolders folders() const override {
-        return DesktopFolders{dataHome(), configHome(),
-                              folderList("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share")),
-                              folderList("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"))};
+        return DesktopFolders{
+            dataHome(), configHome(),
+            folderList("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share")),
+            folderList("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"))};
     }
 
     QStringList keepOtherDefaults(const QStringList& mimeTypes, const QString& entryId) override {

@@ -103,8 +103,7 @@ class DesktopEntries {
     // entry entryId, that default as the user's own, so that an entry listed for the type
     // later never takes its place. Gives those types. A default that cannot be recorded
     // raises Error.
-    virtual QStringList keepOtherDefaults(const QStringList& mimeTypes,
-                                          const QString& entryId) = 0;
+    virtual QStringList keepOtherDefaults(const QStringList& mimeTypes, const QString& entryId) = 0;
     // Brings the desktop's cache of the file types the entries in folder open up to date.
     // A cache that cannot be rebuilt raises Error.
     virtual void refreshEntryCache(const QString& folder) = 0;

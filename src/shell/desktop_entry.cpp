@@ -167,7 +167,8 @@ QString entryIcon(const QString& iconFile, const platform::DesktopFolders& folde
 }
 
 QByteArray linkEntry(const QString& shortcutPath, const QString& target) {
-    return (QLatin1String(kEntryGroup) + QLatin1Char('\n') + entryLine("Type", QStringLiteral("Link")) +
+    return (QLatin1String(kEntryGroup) + QLatin1Char('\n') +
+            entryLine("Type", QStringLiteral("Link")) +
             entryLine("Name", desktopStringValue(QFileInfo(shortcutPath).completeBaseName())) +
             entryLine("URL", desktopStringValue(urlOf(target).toString(QUrl::FullyEncoded))))
         .toUtf8();

@@ -109,8 +109,9 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
         saveProgramShortcut(context.desktop, shortcut, shortcutProgram);
         QString confirmation =
             program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder + QStringLiteral(" に作成しました");
-        const QStringList unwritten = saveFileManagerActions(
-            context.desktop, shortcutProgram, QLatin1String(kAppTitle) + QString::fromUtf8(kPrintAction));
+        const QStringList unwritten =
+            saveFileManagerActions(context.desktop, shortcutProgram,
+                                   QLatin1String(kAppTitle) + QString::fromUtf8(kPrintAction));
         for (const QString& line : unwritten) {
             confirmation += QLatin1Char('\r') + line;
         }

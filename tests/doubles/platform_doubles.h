@@ -108,7 +108,9 @@ class EntryDesktopShell final : public platform::DesktopShell, public platform::
 
     [[nodiscard]] platform::DesktopEntries* entries() override { return this; }
     [[nodiscard]] platform::DesktopFolders folders() const override {
-        return {root_ + "/data", root_ + "/config", {root_ + "/system-data"},
+        return {root_ + "/data",
+                root_ + "/config",
+                {root_ + "/system-data"},
                 {root_ + "/system-config"}};
     }
     QStringList keepOtherDefaults(const QStringList& mimeTypes, const QString& entryId) override {

@@ -1,7 +1,7 @@
 // The Linux (freedesktop) implementations of the services: directory lookup, XDG
 // folders, the settings file, the executable's path and opening through xdg-open.
-#include "platform/platform.h"
 #include "doubles/temp_home.h"
+#include "platform/platform.h"
 
 #include <QDir>
 #include <QFile>

@@ -348,8 +348,8 @@ TEST_F(Win32Shortcut, LinkShortcutIsReplacedWholeAndLeavesNoOtherFile) {
 }
 
 TEST_F(Win32Shortcut, ShortcutInAMissingFolderRaisesError) {
-    EXPECT_THROW(links().saveLinkShortcut(
-                     path(QStringLiteral("Wrk/htm_view.lnk")), path(QStringLiteral("a.htm"))),
+    EXPECT_THROW(links().saveLinkShortcut(path(QStringLiteral("Wrk/htm_view.lnk")),
+                                          path(QStringLiteral("a.htm"))),
                  Error);
     EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("Wrk"))));
 }

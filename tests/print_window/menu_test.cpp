@@ -129,8 +129,9 @@ TEST_F(Menu, SendToWritesTheShortcutAndConfirmsIt) {
     trigger("mnFile_5");
     const QString shortcut =
         sendTo + platform::pathSeparator() + QStringLiteral("velmar") + platform::shortcutSuffix();
-    EXPECT_EQ(desktop.calls,
-              QStringList{QStringLiteral("saveProgramShortcut(%1,%2)").arg(shortcut, process.exePath)});
+    EXPECT_EQ(
+        desktop.calls,
+        QStringList{QStringLiteral("saveProgramShortcut(%1,%2)").arg(shortcut, process.exePath)});
     EXPECT_EQ(messages.shown, QStringList{process.exePath + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") +
                                           sendTo + QStringLiteral(" に作成しました")});
 }

@@ -157,9 +157,10 @@ class DesktopShellFiles : public testing::Test {
     // Without file types GIO is not asked, which keeps the first folders it saw for the
     // whole process; the associations are tested in a process of their own below.
     void saveProgram(const QString& executable, const QStringList& types = {}) {
-        saveProgramShortcut(desktop(), 
-            entry(), ProgramShortcut{executable, QStringLiteral("Velmar"),
-                                     QStringLiteral("画像編集ツール　プリント"), QString(), types});
+        saveProgramShortcut(
+            desktop(), entry(),
+            ProgramShortcut{executable, QStringLiteral("Velmar"),
+                            QStringLiteral("画像編集ツール　プリント"), QString(), types});
     }
     [[nodiscard]] DesktopShell& desktop() const { return native.services().desktop; }
 
@@ -229,7 +230,7 @@ TEST_F(DesktopShellFiles, ProgramEntryCarriesThePackageEntryAndValidates) {
     ASSERT_TRUE(QFile(program).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     const QString iconFile = path("share/velmar/velmar.png");
     saveProgramShortcut(desktop(), entry(),
-                                  ProgramShortcut{program, "Other", "other", iconFile, {}});
+                        ProgramShortcut{program, "Other", "other", iconFile, {}});
 
     QMap<QString, QString> expected = entryOf(VELMAR_SOURCE_DIR "/resources/velmar.desktop.in");
     expected["Exec"] = program + " %f";
@@ -252,7 +253,7 @@ TEST_F(DesktopShellFiles, ProgramEntryCarriesThePackageEntryAndValidates) {
     // An icon the theme has is named as the package names it.
     test::writeFile(home.dataHome() + "/icons/hicolor/scalable/apps/velmar.svg", "<svg/>");
     saveProgramShortcut(desktop(), entry(),
-                                  ProgramShortcut{program, "Other", "other", iconFile, {}});
+                        ProgramShortcut{program, "Other", "other", iconFile, {}});
     EXPECT_EQ(entryOf(entry()).value("Icon"), "velmar");
 }
 
@@ -297,8 +298,8 @@ class FileManagerActions : public DesktopShellFiles {
             QFile(program_).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
     QStringList save() {
-        return saveFileManagerActions(desktop(), 
-            ProgramShortcut{program_, "Velmar", QString(), QString(), kTypes},
+        return saveFileManagerActions(
+            desktop(), ProgramShortcut{program_, "Velmar", QString(), QString(), kTypes},
             QStringLiteral("Velmar で印刷"));
     }
     [[nodiscard]] QString thunarList() const { return home.configHome() + "/Thunar/uca.xml"; }

@@ -223,9 +223,9 @@ TEST_F(Shell, SendToOnEntryDesktopNamesTheFileManagerMenusNotWritten) {
     test::EntryDesktopShell entries(home.filePath("desktop"));
     test::writeFile(home.filePath("desktop/config/Thunar/uca.xml"), "<actions><action>");
     W_SendTo(context(entries), [this] { return sendTo(); });
-    EXPECT_EQ(entries.calls, (QStringList{"keepOtherDefaults(image/jpeg;image/png,velmar" +
-                                              kShortcut + ')',
-                                          "refreshEntryCache(" + home.filePath("sendto") + ')'}));
+    EXPECT_EQ(entries.calls,
+              (QStringList{"keepOtherDefaults(image/jpeg;image/png,velmar" + kShortcut + ')',
+                           "refreshEntryCache(" + home.filePath("sendto") + ')'}));
     EXPECT_TRUE(QFileInfo(sendToShortcut()).isFile());
     EXPECT_TRUE(QFileInfo(home.filePath("desktop/data/nemo/actions/velmar.nemo_action")).isFile());
     ASSERT_EQ(messages.shown.size(), 1);
