@@ -3,6 +3,7 @@
 #include "base/temporary_files.h"
 #include "platform/file_error.h"
 #include "platform/folder_listing.h"
+#include "platform/paths.h"
 #include "platform/regular_file.h"
 
 #include <QDateTime>
@@ -132,8 +133,18 @@ void FileSystem::removeAbandonedTemporaries(const QString& folder, const QString
     }
 }
 
+namespace {
+
+// The folder as it was given, a separator unless it ends with one, and the name.
+QString pathIn(const QString& folder, const QString& name) {
+    const bool separated = folder.endsWith(QLatin1Char('/')) || folder.endsWith(pathSeparator());
+    return separated ? folder + name : folder + pathSeparator() + name;
+}
+
+}  // namespace
+
 UnpublishedFile::UnpublishedFile(const FileSystem& files, const QString& folder)
-    : files_(files), path_(QDir::toNativeSeparators(QDir(folder).filePath(newTemporaryName()))) {}
+    : files_(files), path_(pathIn(folder, newTemporaryName())) {}
 
 UnpublishedFile::~UnpublishedFile() {
     QFile::remove(path_);  // else a later run removes it

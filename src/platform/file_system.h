@@ -112,7 +112,7 @@ class UnpublishedFile {
     UnpublishedFile(UnpublishedFile&&) = delete;
     UnpublishedFile& operator=(UnpublishedFile&&) = delete;
 
-    // The temporary name, with the platform's separators, for writers that take a path.
+    // The temporary name in the folder, for writers that take a path.
     [[nodiscard]] const QString& path() const { return path_; }
     // Writes the whole file through writeContent: every write checked, synced, then given
     // the temporary name. A failure raises Error; a full disk is said as such.
