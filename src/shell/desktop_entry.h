@@ -5,6 +5,7 @@
 
 #include "platform/services.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
