@@ -1,4 +1,5 @@
 // The Qt implementation of the image control.
+#include "image_component/current_image.h"
 #include "image_component/image_component.h"
 #include "image_component/image_display.h"
 #include "image_component/qt_printer.h"
@@ -13,7 +14,6 @@
 
 namespace velmar::image_component {
 
-using image_files::CurrentImage;
 using image_files::JpegEncoding;
 using image_files::LoadedImage;
 using image_files::pixels;
@@ -59,7 +59,7 @@ class QtImageFile final : public ImageFile {
             lastError_ = error.message();
             return false;
         }
-        lastHandle_ = image_files::nextHandle(lastHandle_);
+        lastHandle_ = nextHandle(lastHandle_);
         image_.handle = lastHandle_;
         lastError_.clear();
         return true;

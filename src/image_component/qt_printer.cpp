@@ -11,7 +11,6 @@
 
 namespace velmar::image_component {
 
-using image_files::CurrentImage;
 using image_files::JpegDataCheck;
 using image_files::LoadedImage;
 using printing::PrinterDialogKind;
@@ -64,7 +63,7 @@ bool QtImagePrinter::BeginPage() {
         return false;
     }
     document_->emplace_back();
-    lastSurface_ = image_files::nextHandle(lastSurface_);
+    lastSurface_ = nextHandle(lastSurface_);
     surface_ = lastSurface_;
     return true;
 }

@@ -2,6 +2,7 @@
 // Printer, with the printer chosen from the settings file or in a dialog.
 #pragma once
 
+#include "image_component/current_image.h"
 #include "image_component/image_component.h"
 #include "image_files/image_loader.h"
 #include "printing/printer.h"
@@ -20,7 +21,7 @@ namespace velmar::image_component {
 
 class QtImagePrinter final : public ImagePrinter {
   public:
-    QtImagePrinter(image_files::CurrentImage& image, QWidget& dialogParent);
+    QtImagePrinter(CurrentImage& image, QWidget& dialogParent);
     ~QtImagePrinter() override;
     QtImagePrinter(const QtImagePrinter&) = delete;
     QtImagePrinter& operator=(const QtImagePrinter&) = delete;
@@ -56,7 +57,7 @@ class QtImagePrinter final : public ImagePrinter {
     [[nodiscard]] bool runDialog(printing::PrinterDialogKind kind, const QString& title);
     void checkSurface(std::int32_t deviceContext) const;
 
-    image_files::CurrentImage& image_;
+    CurrentImage& image_;
     QWidget& dialogParent_;
     QString settingsFile_;
     QString documentName_;

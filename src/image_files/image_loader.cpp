@@ -337,10 +337,6 @@ std::optional<LoadedImage> passThroughJpeg(QFile& file, QImageReader& reader,
 DamagedImage::DamagedImage(QString path, const QString& reason)
     : Error(unreadableText(reason)), path_(std::move(path)) {}
 
-std::int32_t nextHandle(std::int32_t handle) {
-    return handle == std::numeric_limits<std::int32_t>::max() ? 1 : handle + 1;
-}
-
 bool exceedsAllocationLimit(QSize pixelSize) {
     const qint64 bytes = qint64{pixelSize.width()} * qint64{pixelSize.height()} * kBytesPerPixel;
     return bytes > qint64{kImageAllocationLimitMiB} * 1024 * 1024;

@@ -45,19 +45,6 @@ struct LoadedImage {
     QImage image;
 };
 
-// The handle after the given one: never 0, wrapping round past the largest.
-[[nodiscard]] std::int32_t nextHandle(std::int32_t handle);
-
-// The image the control holds; handle 0 means none.
-struct CurrentImage {
-    LoadedImage loaded;
-    std::int32_t handle = 0;
-    std::shared_ptr<JpegDataCheck> readAhead;  // for the next load, of the path it was given with
-    // The colour depth (8 or 24 bits) a conversion asked for; 0 until one does. Saves
-    // write it; what is shown and printed keeps the loaded pixels.
-    std::int16_t convertedDepth = 0;
-};
-
 // True when an image of this size would need more memory than the readers accept.
 [[nodiscard]] bool exceedsAllocationLimit(QSize pixelSize);
 

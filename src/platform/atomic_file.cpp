@@ -39,6 +39,25 @@ QString temporaryNameFor(const QString& target) {
     return newTemporaryPath(QFileInfo(target).path());
 }
 
+// Adds the execute permission for everyone who may read the file.
+FileCallResult allowRunning(const QString& path) {
+    const QFile::Permissions readable = QFile::permissions(path);
+    QFile::Permissions permissions = readable;
+    if (readable.testFlag(QFile::ReadOwner)) {
+        permissions |= QFile::ExeOwner | QFile::ExeUser;
+    }
+    if (readable.testFlag(QFile::ReadGroup)) {
+        permissions |= QFile::ExeGroup;
+    }
+    if (readable.testFlag(QFile::ReadOther)) {
+        permissions |= QFile::ExeOther;
+    }
+    if (!QFile::setPermissions(path, permissions)) {
+        return FileFailure{FileFailureKind::kOther, QStringLiteral("実行可能にできません")};
+    }
+    return {};
+}
+
 bool isLowerHex(QChar character) {
     return (character >= QLatin1Char('0') && character <= QLatin1Char('9')) ||
            (character >= QLatin1Char('a') && character <= QLatin1Char('f'));
@@ -187,6 +206,11 @@ void StagedFile::finish() {
     if (const FileCallResult failure = calls_.adopt(handle_, facts)) {
         fail(*failure, target_);
     }
+    if (executable_) {
+        if (const FileCallResult failure = allowRunning(temporary_)) {
+            fail(*failure, target_);
+        }
+    }
     if (const FileCallResult failure = calls_.sync(handle_)) {
         fail(*failure, target_);
     }
@@ -207,6 +231,13 @@ void StagedFile::replaceTarget() {
 void writeWholeFile(const QString& path, QByteArrayView bytes, FileCalls& calls) {
     StagedFile file(path, calls);
     file.write(bytes);
+    file.replaceTarget();
+}
+
+void writeWholeExecutableFile(const QString& path, QByteArrayView bytes, FileCalls& calls) {
+    StagedFile file(path, calls);
+    file.write(bytes);
+    file.makeExecutable();
     file.replaceTarget();
 }
 

@@ -107,6 +107,8 @@ class StagedFile {
     [[nodiscard]] QIODevice& device();
     // Raises the device's first failure, if it had one.
     void checkDevice();
+    // The file may be run wherever it may be read, from the moment it has the target's name.
+    void makeExecutable() { executable_ = true; }
     // Syncs and closes the file, then moves it over the target.
     void replaceTarget();
 
@@ -124,6 +126,7 @@ class StagedFile {
     FileCalls::Handle handle_ = -1;
     bool open_ = false;
     bool moved_ = false;
+    bool executable_ = false;
     std::optional<FileFailure> deviceFailure_;
     std::unique_ptr<Device> device_;
 };
@@ -131,5 +134,10 @@ class StagedFile {
 // Writes the whole file or leaves it as it was; raises Error naming it on failure.
 void writeWholeFile(const QString& path, QByteArrayView bytes,
                     FileCalls& calls = nativeFileCalls());
+
+// The same for a file that is to be run: it may be run wherever it may be read, and it is
+// never in place without that.
+void writeWholeExecutableFile(const QString& path, QByteArrayView bytes,
+                              FileCalls& calls = nativeFileCalls());
 
 }  // namespace velmar::platform

@@ -1,4 +1,4 @@
-// The errors the platform's file operations raise, for use inside this folder.
+// The errors the file operations raise, in one form for every file a run writes or reads.
 #pragma once
 
 #include "base/error.h"

@@ -3,6 +3,7 @@
 #include "base/temporary_files.h"
 #include "platform/file_error.h"
 #include "platform/folder_listing.h"
+#include "platform/paths.h"
 #include "platform/regular_file.h"
 
 #include <QDateTime>
@@ -130,6 +131,34 @@ void FileSystem::removeAbandonedTemporaries(const QString& folder, const QString
             QFile::remove(path);  // another copy may have removed it first
         }
     }
+}
+
+namespace {
+
+// The folder as it was given, a separator unless it ends with one, and the name.
+QString pathIn(const QString& folder, const QString& name) {
+    const bool separated = folder.endsWith(QLatin1Char('/')) || folder.endsWith(pathSeparator());
+    return separated ? folder + name : folder + pathSeparator() + name;
+}
+
+}  // namespace
+
+UnpublishedFile::UnpublishedFile(const FileSystem& files, const QString& folder)
+    : files_(files), path_(pathIn(folder, newTemporaryName())) {}
+
+UnpublishedFile::~UnpublishedFile() {
+    QFile::remove(path_);  // else a later run removes it
+}
+
+void UnpublishedFile::write(const std::function<void(QIODevice&)>& writeContent) const {
+    StagedFile file(path_, files_.calls());
+    writeContent(file.device());
+    file.checkDevice();
+    file.replaceTarget();
+}
+
+bool UnpublishedFile::publishAs(const QString& newName) const {
+    return files_.publishNew(path_, newName);
 }
 
 }  // namespace velmar::platform

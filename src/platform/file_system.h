@@ -7,7 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
+
+class QIODevice;
 
 namespace velmar::platform {
 
@@ -94,6 +97,32 @@ class FileSystem {
 
   private:
     FileCalls* calls_ = &nativeFileCalls();
+};
+
+// A new file of the program's, written whole under a temporary name of its own in a folder
+// and then published under a name that no file holds (FileSystem::publishNew), so that no
+// published name ever shows a partial file and no file is replaced. Whatever still has the
+// temporary name when the object goes is removed: a file never published, or one put back.
+class UnpublishedFile {
+  public:
+    UnpublishedFile(const FileSystem& files, const QString& folder);
+    ~UnpublishedFile();
+    UnpublishedFile(const UnpublishedFile&) = delete;
+    UnpublishedFile& operator=(const UnpublishedFile&) = delete;
+    UnpublishedFile(UnpublishedFile&&) = delete;
+    UnpublishedFile& operator=(UnpublishedFile&&) = delete;
+
+    // The temporary name in the folder, for writers that take a path.
+    [[nodiscard]] const QString& path() const { return path_; }
+    // Writes the whole file through writeContent: every write checked, synced, then given
+    // the temporary name. A failure raises Error; a full disk is said as such.
+    void write(const std::function<void(QIODevice&)>& writeContent) const;
+    // Publishes the file as newName unless a file has that name; false when one has.
+    [[nodiscard]] bool publishAs(const QString& newName) const;
+
+  private:
+    const FileSystem& files_;
+    QString path_;
 };
 
 }  // namespace velmar::platform

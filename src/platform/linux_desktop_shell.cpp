@@ -1,11 +1,9 @@
-// Shortcuts as freedesktop desktop entries, file-type associations through GIO, the file
-// managers' own menu actions, and the open and explore actions through the desktop's URL
-// handler (xdg-open); no command shell is involved.
-#include "platform/atomic_file.h"
-#include "platform/file_error.h"
-#include "platform/file_system.h"
-#include "platform/linux_desktop_entry.h"
-#include "platform/linux_file_manager_actions.h"
+// The freedesktop desktop: its folders, file-type associations through GIO, the cache of
+// the entries' file types, and the open and explore actions through the desktop's URL
+// handler (xdg-open); no command shell is involved. The entries themselves are text files
+// that the program writes.
+#include "base/error.h"
+#include "platform/linux_xdg_folders.h"
 #include "platform/native_parts.h"
 
 #include <QCoreApplication>
@@ -24,7 +22,6 @@ namespace velmar::platform {
 
 namespace {
 
-constexpr auto kEntryGroup = "[Desktop Entry]";
 constexpr int kToolTimeoutMs = 30000;
 constexpr int kOpenWaitMs = 3000;
 
@@ -35,40 +32,6 @@ QUrl urlOf(const QString& target) {
         return url;
     }
     return QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
-}
-
-// What killed runs left in the folder goes with the write.
-void writeWhole(const QString& path, const QByteArray& bytes) {
-    FileSystem().removeAbandonedTemporaries(QFileInfo(path).path());
-    writeWholeFile(path, bytes);
-}
-
-QString entryLine(const char* key, const QString& value) {
-    return QLatin1String(key) + QLatin1Char('=') + value + QLatin1Char('\n');
-}
-
-QString linkEntry(const QString& shortcutPath, const QString& target) {
-    return QLatin1String(kEntryGroup) + QLatin1Char('\n') +
-           entryLine("Type", QStringLiteral("Link")) +
-           entryLine("Name", desktopStringValue(QFileInfo(shortcutPath).completeBaseName())) +
-           entryLine("URL", desktopStringValue(urlOf(target).toString(QUrl::FullyEncoded)));
-}
-
-// The installed package entry's names, comments, categories and the like, so that this
-// entry, which has the same id and hides it, shows the program as the package does; the
-// program's path, its icon and the offered file types are this entry's own.
-QString programEntry(const ProgramShortcut& program) {
-    QString entry = QLatin1String(kEntryGroup) + QLatin1Char('\n');
-    for (const QString& line : packageEntryLines()) {
-        entry += line + QLatin1Char('\n');
-    }
-    entry += entryLine("Exec", desktopStringValue(desktopExecArgument(program.executablePath) +
-                                                  QLatin1String(" %f")));
-    entry += entryLine("Icon", desktopStringValue(entryIcon(program.iconPath)));
-    if (!program.mimeTypes.isEmpty()) {
-        entry += entryLine("MimeType", program.mimeTypes.join(QLatin1Char(';')) + QLatin1Char(';'));
-    }
-    return entry;
 }
 
 // GIO, the desktop's own library for file-type associations. Its objects are released
@@ -177,36 +140,33 @@ QString openThroughDesktop(const QUrl& url) {
     return process->exitCode() == 0 ? QString() : openFailure(process->exitCode());
 }
 
-class FreedesktopShell final : public DesktopShell {
+// The data and configuration folders of a freedesktop variable such as XDG_DATA_DIRS.
+QStringList folderList(const char* variable, const QString& fallback) {
+    return qEnvironmentVariable(variable, fallback).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+}
+
+class FreedesktopShell final : public DesktopShell, public DesktopEntries {
   public:
-    void saveLinkShortcut(const QString& shortcutPath, const QString& target) override {
-        writeWhole(shortcutPath, linkEntry(shortcutPath, target).toUtf8());
+    [[nodiscard]] DesktopEntries* entries() override { return this; }
+
+    [[nodiscard]] DesktopFolders folders() const override {
+        return DesktopFolders{
+            dataHome(), configHome(),
+            folderList("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share")),
+            folderList("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"))};
     }
 
-    // The entry offers the program for the types that already have a default program, and
-    // those defaults are recorded first, so that no type's default changes: a type without
-    // one is left out, since the program would become its default. The entry itself is
-    // written here: neither GIO nor the desktop-file tools write a new entry. The per-user
-    // applications folder may not exist yet on a new account.
-    void saveProgramShortcut(const QString& shortcutPath, const ProgramShortcut& program) override {
-        const QFileInfo entry(shortcutPath);
-        const std::vector<OtherDefault> defaults =
-            otherDefaults(program.mimeTypes, entry.fileName());
-        ProgramShortcut offered = program;
-        offered.mimeTypes.clear();
-        for (const OtherDefault& other : defaults) {
-            offered.mimeTypes << other.type;
-        }
+    QStringList keepOtherDefaults(const QStringList& mimeTypes, const QString& entryId) override {
+        const std::vector<OtherDefault> defaults = otherDefaults(mimeTypes, entryId);
         keepDefaults(defaults);
-        QDir().mkpath(entry.path());
-        writeWhole(shortcutPath, programEntry(offered).toUtf8());
-        refreshMimeCache(entry.path());
+        QStringList types;
+        for (const OtherDefault& other : defaults) {
+            types << other.type;
+        }
+        return types;
     }
 
-    QStringList saveFileManagerActions(const ProgramShortcut& program,
-                                       const QString& actionName) override {
-        return writeFileManagerActions(program, actionName, entryIcon(program.iconPath));
-    }
+    void refreshEntryCache(const QString& folder) override { refreshMimeCache(folder); }
 
     // xdg-open shows a link entry as a text file, so the target is opened instead.
     QString openShortcut(const QString& /*shortcutPath*/, const QString& target,

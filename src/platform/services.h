@@ -71,29 +71,57 @@ struct ProgramShortcut {
     QStringList mimeTypes;  // the file types the program opens
 };
 
-// The desktop shell: shortcut files and its open and explore actions. No command shell is
-// ever involved. ownerWindow is the native handle of the window that asked (0: none).
-class DesktopShell {
+// Shortcut files that the system's shell writes itself, in a form of its own.
+class ShellLinks {
   public:
-    virtual ~DesktopShell() = default;
+    virtual ~ShellLinks() = default;
     // Writes or replaces a shortcut file whose target is a web address, a document or a
     // folder. A shortcut that cannot be written raises Error.
     virtual void saveLinkShortcut(const QString& shortcutPath, const QString& target) = 0;
     // Writes or replaces a shortcut file that starts a program with the file it is given.
     virtual void saveProgramShortcut(const QString& shortcutPath,
                                      const ProgramShortcut& program) = 0;
-    // Adds an action that starts the program with one file, labelled actionName, to the
-    // right-click menus of the file managers that keep such actions per user, each in a
-    // file of its own. Gives one line for each file manager whose action could not be
-    // written; the others are written all the same. Where the Send To shortcut is the
-    // system's own way, there is nothing to add.
-    virtual QStringList saveFileManagerActions(const ProgramShortcut& /*program*/,
-                                               const QString& /*actionName*/) {
-        return {};
-    }
-    // Opens a link shortcut written by saveLinkShortcut, so that its target opens in what
-    // the system associates with it. Gives why the target could not be shown, or the
-    // empty text when a program took it (always, where the shell itself tells the user).
+};
+
+// The folders a desktop that keeps shortcuts and menu actions as text files reads them
+// from: the user's own and the system's, most important first.
+struct DesktopFolders {
+    QString dataHome;
+    QString configHome;
+    QStringList systemData;
+    QStringList systemConfig;
+};
+
+// A desktop whose shortcuts, "Open With" entries and file-manager actions are text files
+// that the program writes itself into the folders given; this service does what only
+// the desktop's own tools can.
+class DesktopEntries {
+  public:
+    virtual ~DesktopEntries() = default;
+    [[nodiscard]] virtual DesktopFolders folders() const = 0;
+    // Records, for each of the file types whose default program is one other than the
+    // entry entryId, that default as the user's own, so that an entry listed for the type
+    // later never takes its place. Gives those types. A default that cannot be recorded
+    // raises Error.
+    virtual QStringList keepOtherDefaults(const QStringList& mimeTypes, const QString& entryId) = 0;
+    // Brings the desktop's cache of the file types the entries in folder open up to date.
+    // A cache that cannot be rebuilt raises Error.
+    virtual void refreshEntryCache(const QString& folder) = 0;
+};
+
+// The desktop shell: its open and explore actions, and the way it keeps shortcuts. No
+// command shell is ever involved. ownerWindow is the native handle of the window that
+// asked (0: none).
+class DesktopShell {
+  public:
+    virtual ~DesktopShell() = default;
+    // Exactly one of the two is there: the shell's own shortcut files, or text files the
+    // program writes (nullptr: not this system's way).
+    [[nodiscard]] virtual ShellLinks* links() { return nullptr; }
+    [[nodiscard]] virtual DesktopEntries* entries() { return nullptr; }
+    // Opens a link shortcut, so that its target opens in what the system associates with
+    // it. Gives why the target could not be shown, or the empty text when a program took
+    // it (always, where the shell itself tells the user).
     virtual QString openShortcut(const QString& shortcutPath, const QString& target,
                                  std::int32_t ownerWindow) = 0;
     // Opens a document, a folder or a web address with the desktop's default action.

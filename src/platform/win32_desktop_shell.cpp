@@ -140,8 +140,10 @@ void execute(const wchar_t* operation, const QString& target, std::int32_t owner
                   SW_SHOW);
 }
 
-class Win32DesktopShell final : public DesktopShell {
+class Win32DesktopShell final : public DesktopShell, public ShellLinks {
   public:
+    [[nodiscard]] ShellLinks* links() override { return this; }
+
     void saveLinkShortcut(const QString& shortcutPath, const QString& target) override {
         ShellLink link(shortcutPath);
         link.setTarget(shellTarget(target));

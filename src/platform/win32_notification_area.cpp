@@ -14,7 +14,9 @@ namespace velmar::platform {
 
 namespace {
 
-constexpr auto kWindowClass = L"VelmarTrayNotice";
+// The class of the hidden window that receives the icon's messages; a class registered
+// with the program's own module handle is private to the process, so it names no program.
+constexpr auto kWindowClass = L"TrayNoticeWindow";
 constexpr UINT kIconId = 1;
 
 const wchar_t* wide(const QString& text) {

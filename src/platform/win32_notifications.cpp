@@ -20,7 +20,9 @@ namespace velmar::platform {
 
 namespace {
 
-constexpr auto kHolderName = "velmar-tray-notice";
+// The object name by which the application object's notices are found again; it names no
+// program, since only this file sets and looks for it.
+constexpr auto kHolderName = "tray-notice-holder";
 // Long enough to read a short line and click it; Windows times a balloon out by itself
 // after about as long.
 constexpr int kSettleMs = 8000;

@@ -48,30 +48,6 @@ QString otherExtension(const QString& extension) {
                                                       : QLatin1String(kJpegExtension);
 }
 
-// The finished copy under a hidden name in the backup folder; it goes away with the
-// object, whether or not it was published under a number.
-class HiddenCopy {
-  public:
-    HiddenCopy(const platform::FileSystem& files, const QString& folder)
-        : files_(files), path_(folder + platform::pathSeparator() + platform::newTemporaryName()) {}
-    ~HiddenCopy() {
-        try {
-            files_.deleteFile(path_);
-        } catch (const Error&) {  // NOLINT(bugprone-empty-catch): a later run removes it
-        }
-    }
-    HiddenCopy(const HiddenCopy&) = delete;
-    HiddenCopy& operator=(const HiddenCopy&) = delete;
-    HiddenCopy(HiddenCopy&&) = delete;
-    HiddenCopy& operator=(HiddenCopy&&) = delete;
-
-    [[nodiscard]] const QString& path() const { return path_; }
-
-  private:
-    const platform::FileSystem& files_;
-    QString path_;
-};
-
 // name is the backup the copy was meant to become.
 [[noreturn]] void raiseUnsaved(image_component::ImageView& ikImg, const QString& name) {
     throw Error(QStringLiteral("ﾊﾞｯｸｱｯﾌﾟ ") + name + QStringLiteral(" を保存できませんでした") +
@@ -190,7 +166,8 @@ void SaveBackUp(image_component::ImageView& ikImg, std::int16_t nBackUpMode,
         std::async(std::launch::async, listBackUpFolder, std::cref(files), std::cref(folder));
     const bool bitmap = nBackUpMode == kBitmapBackUp;
     const QString extension = QLatin1String(bitmap ? kBitmapExtension : kJpegExtension);
-    const HiddenCopy copy(files, folder);
+    // Whatever has the hidden name at the end goes, whether or not it was given a number.
+    const platform::UnpublishedFile copy(files, folder);
     const bool saved = bitmap ? saveBitmap(ikImg, copy.path()) : saveJpeg(ikImg, copy.path());
     const BackUpFolderListing listed = listing.get();
     files.removeAbandonedTemporaries(folder, listed.names);

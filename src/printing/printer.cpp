@@ -1,12 +1,10 @@
 #include "printing/printer.h"
 
 #include "base/error.h"
-#include "platform/atomic_file.h"
 #include "platform/file_system.h"
 #include "printing/driver_preferences.h"
 
 #include <QDir>
-#include <QFile>
 #include <QPageLayout>
 #include <QPrinterInfo>
 
@@ -42,40 +40,6 @@ QString pdfName(const QString& base, int number) {
                        : QStringLiteral("%1 (%2).pdf").arg(base).arg(number);
 }
 
-// A finished PDF under a temporary name of the program's own beside the PDF names, removed
-// again unless it was published.
-class PartFile {
-  public:
-    explicit PartFile(const QString& folder) : path_(platform::newTemporaryPath(folder)) {}
-    ~PartFile() {
-        if (!published_) {
-            QFile::remove(path_);
-        }
-    }
-    PartFile(const PartFile&) = delete;
-    PartFile& operator=(const PartFile&) = delete;
-    PartFile(PartFile&&) = delete;
-    PartFile& operator=(PartFile&&) = delete;
-
-    // Writes the whole document: every write checked, synced, then given the temporary
-    // name. A full disk is said as such.
-    void write(const std::function<void(QIODevice&)>& writeDocument) const {
-        platform::StagedFile file(path_);
-        writeDocument(file.device());
-        file.checkDevice();
-        file.replaceTarget();
-    }
-
-    // Publishes the file as target unless a file has that name; false when one has.
-    bool publishAs(const platform::FileSystem& files, const QString& target) {
-        published_ = files.publishNew(path_, target);
-        return published_;
-    }
-
-  private:
-    QString path_;
-    bool published_ = false;
-};
 
 // The system's default printer, else the built-in one; false when the system has no default.
 bool chooseDefault(PrinterInUse& printer) {
@@ -105,12 +69,12 @@ QString publishNewPdf(const QString& folder, const QString& documentName,
     const QString base = fileNameFor(documentName);
     const platform::FileSystem files;
     files.removeAbandonedTemporaries(folder);
-    PartFile part(folder);
+    const platform::UnpublishedFile part(files, folder);
     part.write(write);
     beforePublishing();
     for (int number = 1; number <= kMostPdfNames; ++number) {
         const QString path = dir.filePath(pdfName(base, number));
-        if (part.publishAs(files, path)) {
+        if (part.publishAs(path)) {
             return path;
         }
     }

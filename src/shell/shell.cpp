@@ -71,7 +71,7 @@ void W_Help(const ShellContext& context, const QString& sJob) {
     try {
         const QString shortcut = context.userDataFolder + context.exeName +
                                  QLatin1String(kHelpSuffix) + platform::shortcutSuffix();
-        context.desktop.saveLinkShortcut(shortcut, target);
+        saveLinkShortcut(context.desktop, shortcut, target);
         failure = context.desktop.openShortcut(shortcut, target, context.ownerWindow);
     } catch (const std::exception& error) {
         failure = QString::fromStdString(error.what());
@@ -88,7 +88,7 @@ void W_HtmView(const ShellContext& context, const QString& sUrl) {
         const QString shortcut = context.userDataFolder + QLatin1String(kWorkFolder) +
                                  platform::pathSeparator() + QLatin1String(kViewerShortcut) +
                                  platform::shortcutSuffix();
-        context.desktop.saveLinkShortcut(shortcut, sUrl);
+        saveLinkShortcut(context.desktop, shortcut, sUrl);
         context.desktop.openShortcut(shortcut, sUrl, context.ownerWindow);
     });
 }
@@ -106,11 +106,12 @@ void W_SendTo(const ShellContext& context, const std::function<QString()>& sendT
         const platform::ProgramShortcut shortcutProgram{
             program, QLatin1String(kAppTitle), QString::fromUtf8(kDescription),
             iconPath(context.executableFilePath), context.programFileTypes};
-        context.desktop.saveProgramShortcut(shortcut, shortcutProgram);
+        saveProgramShortcut(context.desktop, shortcut, shortcutProgram);
         QString confirmation =
             program + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + folder + QStringLiteral(" に作成しました");
-        const QStringList unwritten = context.desktop.saveFileManagerActions(
-            shortcutProgram, QLatin1String(kAppTitle) + QString::fromUtf8(kPrintAction));
+        const QStringList unwritten =
+            saveFileManagerActions(context.desktop, shortcutProgram,
+                                   QLatin1String(kAppTitle) + QString::fromUtf8(kPrintAction));
         for (const QString& line : unwritten) {
             confirmation += QLatin1Char('\r') + line;
         }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <map>
+#include <utility>
 
 namespace velmar::test {
 
@@ -52,16 +53,17 @@ class FakeSettingsStore final : public platform::SettingsStore {
     }
 };
 
-// Writes nothing and opens nothing; writes down each request as "what(arguments)". A
-// shortcut path listed in failingShortcuts cannot be saved; a target in openFailures is
-// not shown, for the reason given; the file managers' actions report unwrittenActions.
-class RecordingDesktopShell final : public platform::DesktopShell {
+// A shell with shortcut files of its own that writes nothing and opens nothing; writes
+// down each request as "what(arguments)". A shortcut path listed in failingShortcuts cannot
+// be saved; a target in openFailures is not shown, for the reason given.
+class RecordingDesktopShell final : public platform::DesktopShell, public platform::ShellLinks {
   public:
     QStringList calls;
     QStringList failingShortcuts;
     platform::ProgramShortcut program;  // the last program shortcut saved
     std::map<QString, QString> openFailures;
-    QStringList unwrittenActions;
+
+    [[nodiscard]] platform::ShellLinks* links() override { return this; }
 
     void saveLinkShortcut(const QString& shortcutPath, const QString& target) override {
         refuseFailing(shortcutPath);
@@ -73,12 +75,6 @@ class RecordingDesktopShell final : public platform::DesktopShell {
         calls << QStringLiteral("saveProgramShortcut(%1,%2)")
                      .arg(shortcutPath, shortcut.executablePath);
         program = shortcut;
-    }
-    QStringList saveFileManagerActions(const platform::ProgramShortcut& shortcut,
-                                       const QString& actionName) override {
-        calls << QStringLiteral("saveFileManagerActions(%1,%2)")
-                     .arg(shortcut.executablePath, actionName);
-        return unwrittenActions;
     }
     QString openShortcut(const QString& shortcutPath, const QString& target,
                          std::int32_t ownerWindow) override {
@@ -100,6 +96,39 @@ class RecordingDesktopShell final : public platform::DesktopShell {
             throw Error(QStringLiteral("cannot write ") + shortcutPath);
         }
     }
+};
+
+// A desktop that keeps shortcuts and menu actions as text files, in folders under root
+// ("data", "config", "system-data", "system-config"), for the program to write; its own
+// tools are only written down in calls. Every type the program names has another default.
+class EntryDesktopShell final : public platform::DesktopShell, public platform::DesktopEntries {
+  public:
+    explicit EntryDesktopShell(QString root) : root_(std::move(root)) {}
+    QStringList calls;
+
+    [[nodiscard]] platform::DesktopEntries* entries() override { return this; }
+    [[nodiscard]] platform::DesktopFolders folders() const override {
+        return {root_ + "/data",
+                root_ + "/config",
+                {root_ + "/system-data"},
+                {root_ + "/system-config"}};
+    }
+    QStringList keepOtherDefaults(const QStringList& mimeTypes, const QString& entryId) override {
+        calls << QStringLiteral("keepOtherDefaults(%1,%2)").arg(mimeTypes.join(';'), entryId);
+        return mimeTypes;
+    }
+    void refreshEntryCache(const QString& folder) override {
+        calls << QStringLiteral("refreshEntryCache(%1)").arg(folder);
+    }
+    QString openShortcut(const QString& /*shortcutPath*/, const QString& /*target*/,
+                         std::int32_t /*ownerWindow*/) override {
+        return {};
+    }
+    void open(const QString& /*target*/, std::int32_t /*ownerWindow*/) override {}
+    void explore(const QString& /*folder*/, std::int32_t /*ownerWindow*/) override {}
+
+  private:
+    QString root_;
 };
 
 }  // namespace velmar::test

@@ -33,6 +33,23 @@ class TempHome {
     std::shared_ptr<void> userRegistry_;  // Windows: undoes the mapping when released
 };
 
+// Sets an environment variable until the object goes away.
+class ScopedVariable {
+  public:
+    ScopedVariable(const char* name, const QString& value) : name_(name), saved_(qgetenv(name)) {
+        qputenv(name, value.toUtf8());
+    }
+    ~ScopedVariable() { qputenv(name_, saved_); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+    ScopedVariable(ScopedVariable&&) = delete;
+    ScopedVariable& operator=(ScopedVariable&&) = delete;
+
+  private:
+    const char* name_;
+    QByteArray saved_;
+};
+
 // The expectation of the system the tests run on.
 template <typename T>
 constexpr T bySystem([[maybe_unused]] T onLinux, [[maybe_unused]] T onWindows) {

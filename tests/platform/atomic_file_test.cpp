@@ -267,6 +267,25 @@ INSTANTIATE_TEST_SUITE_P(
                         {"moveNew", "linkNew", "holdClaim", "replace", "dropClaim"}}),
     [](const testing::TestParamInfo<Way>& info) { return info.param.name; });
 
+// A new file written whole through the file system's calls and published under a free
+// name; one that finds its name taken leaves nothing behind when it goes.
+TEST_F(Publishing, UnpublishedFileIsWrittenPublishedOnceAndOtherwiseRemoved) {
+    const FileSystem files(calls);
+    {
+        const UnpublishedFile first(files, home.path());
+        first.write([](QIODevice& device) { device.write("first"); });
+        EXPECT_TRUE(first.publishAs(name));
+        const UnpublishedFile second(files, home.path());
+        second.write([](QIODevice& device) { device.write("second"); });
+        EXPECT_FALSE(second.publishAs(name));
+        EXPECT_EQ(entries().size(), 3) << "the second file waits under its temporary name";
+    }
+    EXPECT_EQ(contentOf(name), QByteArray("first"));
+    EXPECT_EQ(calls.published,
+              (std::vector<std::string>{"replace", "moveNew", "replace", "moveNew"}));
+    EXPECT_EQ(entries(), (QStringList{QStringLiteral("0001.jpg"), QStringLiteral("User.xml")}));
+}
+
 struct PublishFault {
     const char* name;
     std::set<std::string> unsupported;

@@ -1,11 +1,12 @@
 // The Linux (freedesktop) implementations of the services: directory lookup, XDG
-// folders, the settings file and the executable's path.
-#include "platform/platform.h"
+// folders, the settings file, the executable's path and opening through xdg-open.
 #include "doubles/temp_home.h"
+#include "platform/platform.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,46 @@ TEST(NativeSettingsStore, FileThatIsNoTextIsNeverRewritten) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), garbage);
 }
+
+// Help goes through xdg-open, whose exit status says whether the page could be shown; a
+// stand-in on PATH records the address and ends as told.
+struct Opening {
+    const char* name;
+    int status;
+    const char* failure;
+};
+
+class OpenThroughDesktop : public testing::TestWithParam<Opening> {
+  protected:
+    [[nodiscard]] QString path(const QString& name) const { return home.filePath(name); }
+
+    test::TempHome home;
+    const NativeServices native;
+};
+
+TEST_P(OpenThroughDesktop, SaysWhyThePageWasNotShown) {
+    test::writeFile(path("bin/xdg-open"),
+                    "#!/bin/sh\nprintf '%s' \"$1\" > \"$VELMAR_OUT\"\n"
+                    "exit $VELMAR_STATUS\n");
+    ASSERT_TRUE(QFile(path("bin/xdg-open"))
+                    .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const test::ScopedVariable searchPath("PATH", path("bin") + ':' + qEnvironmentVariable("PATH"));
+    const test::ScopedVariable out("VELMAR_OUT", path("opened"));
+    const test::ScopedVariable status("VELMAR_STATUS", QString::number(GetParam().status));
+    const QString page = path("help/velmar.htm");
+    EXPECT_EQ(native.services().desktop.openShortcut(path("velmar_help.desktop"), page, 0),
+              QString::fromUtf8(GetParam().failure));
+    QFile opened(path("opened"));
+    ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(opened.readAll()), QUrl::fromLocalFile(page).toString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, OpenThroughDesktop,
+    testing::Values(Opening{"Shown", 0, ""}, Opening{"NoProgram", 3, "開くﾌﾟﾛｸﾞﾗﾑがありません"},
+                    Opening{"ProgramFailed", 4, "開くﾌﾟﾛｸﾞﾗﾑが失敗しました"},
+                    Opening{"OtherStatus", 9, "xdg-open が終了ｺｰﾄﾞ 9 で終わりました"}),
+    [](const testing::TestParamInfo<Opening>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace velmar::platform

@@ -307,6 +307,13 @@ class Win32Shortcut : public testing::Test {
   protected:
     [[nodiscard]] QString path(const QString& name) const { return native(home.filePath(name)); }
 
+    // The shell's own shortcut files: the way of this system.
+    [[nodiscard]] ShellLinks& links() const {
+        ShellLinks* links = services.services().desktop.links();
+        EXPECT_NE(links, nullptr);
+        return *links;
+    }
+
     test::TempHome home;
     const NativeServices services;
 };
@@ -316,7 +323,7 @@ TEST_F(Win32Shortcut, ProgramShortcutStartsTheProgramWithNoArgumentsOfItsOwn) {
     test::writeFile(program, "MZ");
     const QString shortcut = path(QStringLiteral("SendTo/velmar.lnk"));
     QDir().mkpath(home.filePath(QStringLiteral("SendTo")));
-    services.services().desktop.saveProgramShortcut(
+    links().saveProgramShortcut(
         shortcut,
         ProgramShortcut{
             program, QStringLiteral("Velmar"), QStringLiteral("画像編集ツール　プリント"), {}, {}});
@@ -332,9 +339,8 @@ TEST_F(Win32Shortcut, LinkShortcutIsReplacedWholeAndLeavesNoOtherFile) {
     test::writeFile(first, "<html/>");
     test::writeFile(second, "<html/>");
     const QString shortcut = path(QStringLiteral("velmar_help.lnk"));
-    DesktopShell& desktop = services.services().desktop;
-    desktop.saveLinkShortcut(shortcut, QUrl::fromLocalFile(first).toString());
-    desktop.saveLinkShortcut(shortcut, second);
+    links().saveLinkShortcut(shortcut, QUrl::fromLocalFile(first).toString());
+    links().saveLinkShortcut(shortcut, second);
     EXPECT_EQ(readShortcut(shortcut).target, second);
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files),
               (QStringList{QStringLiteral("first.htm"), QStringLiteral("second.htm"),
@@ -342,8 +348,8 @@ TEST_F(Win32Shortcut, LinkShortcutIsReplacedWholeAndLeavesNoOtherFile) {
 }
 
 TEST_F(Win32Shortcut, ShortcutInAMissingFolderRaisesError) {
-    EXPECT_THROW(services.services().desktop.saveLinkShortcut(
-                     path(QStringLiteral("Wrk/htm_view.lnk")), path(QStringLiteral("a.htm"))),
+    EXPECT_THROW(links().saveLinkShortcut(path(QStringLiteral("Wrk/htm_view.lnk")),
+                                          path(QStringLiteral("a.htm"))),
                  Error);
     EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("Wrk"))));
 }

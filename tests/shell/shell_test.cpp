@@ -6,6 +6,7 @@
 #include "user_data/y_ini.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
@@ -177,10 +178,8 @@ TEST_F(Shell, ViewerWithoutWorkFolderWritesNothing) {
 
 TEST_F(Shell, SendToWritesTheProgramShortcutAndConfirmsIt) {
     W_SendTo(context(), [this] { return sendTo(); });
-    EXPECT_EQ(
-        desktop.calls,
-        (QStringList{"saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')',
-                     "saveFileManagerActions(" + program() + QStringLiteral(",Velmar で印刷)")}));
+    EXPECT_EQ(desktop.calls,
+              QStringList{"saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')'});
     EXPECT_EQ(messages.shown, QStringList{program() + QStringLiteral(" のｼｮｰﾄｶｯﾄを ") + sendTo() +
                                           QStringLiteral(" に作成しました")});
     EXPECT_EQ(desktop.program.name, "Velmar");
@@ -218,11 +217,23 @@ INSTANTIATE_TEST_SUITE_P(
                          test::bySystem<const char*>(nullptr, "bin/velmar.png")}),
     [](const testing::TestParamInfo<Icon>& info) { return info.param.name; });
 
-TEST_F(Shell, SendToNamesTheFileManagerMenusNotWritten) {
-    desktop.unwrittenActions = QStringList{"Thunar: x", "Nemo: y"};
-    W_SendTo(context(), [this] { return sendTo(); });
+// On a desktop of text files the entry and the file managers' actions are written by the
+// program: the desktop's tools keep the other defaults and refresh the cache, and a
+// Thunar list that cannot be read is named in the confirmation.
+TEST_F(Shell, SendToOnEntryDesktopNamesTheFileManagerMenusNotWritten) {
+    test::EntryDesktopShell entries(home.filePath("desktop"));
+    test::writeFile(home.filePath("desktop/config/Thunar/uca.xml"), "<actions><action>");
+    W_SendTo(context(entries), [this] { return sendTo(); });
+    EXPECT_EQ(entries.calls,
+              (QStringList{"keepOtherDefaults(image/jpeg;image/png,velmar" + kShortcut + ')',
+                           "refreshEntryCache(" + home.filePath("sendto") + ')'}));
+    QFile entry(sendToShortcut());  // Qt takes a file named .lnk on Windows for a shortcut
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(entry.readAll().startsWith("[Desktop Entry]\nType=Application\n"));
+    EXPECT_TRUE(QFileInfo(home.filePath("desktop/data/nemo/actions/velmar.nemo_action")).isFile());
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_TRUE(messages.shown[0].endsWith(QStringLiteral(" に作成しました\rThunar: x\rNemo: y")))
+    EXPECT_TRUE(messages.shown[0].contains(
+        QStringLiteral(" に作成しました\rThunar のﾒﾆｭｰに追加できません: ")))
         << messages.shown[0].toStdString();
 }
 
@@ -304,7 +315,7 @@ class IniShell : public Shell {
 TEST_F(IniShell, HelpAndSendToUseTheProgramState) {
     ini().W_Help("velmar.htm");
     ini().W_SendTo();
-    ASSERT_EQ(desktop.calls.size(), 4);
+    ASSERT_EQ(desktop.calls.size(), 3);
     EXPECT_EQ(desktop.calls[0], "saveLinkShortcut(" + helpShortcut() + ',' +
                                     fileAddress(path("bin/help/velmar.htm")) + ')');
     EXPECT_EQ(desktop.calls[2], "saveProgramShortcut(" + sendToShortcut() + ',' + program() + ')');

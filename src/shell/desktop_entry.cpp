@@ -1,11 +1,11 @@
-#include "platform/linux_desktop_entry.h"
+#include "shell/desktop_entry.h"
 
 #include "base/error.h"
-#include "platform/linux_xdg_folders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -16,7 +16,7 @@ static void registerPackageEntry() {
     Q_INIT_RESOURCE(velmar);
 }
 
-namespace velmar::platform {
+namespace velmar::shell {
 
 namespace {
 
@@ -33,6 +33,19 @@ bool reservedInExec(QChar c) {
 bool specialToShell(QChar c) {
     return c.unicode() < 0x20 || c.unicode() == 0x7f ||
            QStringLiteral(" \"'\\><~|&;$*?#()`[]{}!^").contains(c);
+}
+
+QString entryLine(const char* key, const QString& value) {
+    return QLatin1String(key) + QLatin1Char('=') + value + QLatin1Char('\n');
+}
+
+// A web address stays as it is; a path becomes a file: URL.
+QUrl urlOf(const QString& target) {
+    QUrl url(target);
+    if (url.isValid() && url.scheme().size() > 1) {
+        return url;
+    }
+    return QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
 }
 
 QString keyOf(const QString& line) {
@@ -60,10 +73,8 @@ QStringList packageGroup() {
 }
 
 // Whether an icon theme in the data folders has the named application icon.
-bool themeHasIcon(const QString& name) {
-    QStringList folders{dataHome()};
-    folders << qEnvironmentVariable("XDG_DATA_DIRS", QStringLiteral("/usr/local/share:/usr/share"))
-                   .split(QLatin1Char(':'), Qt::SkipEmptyParts);
+bool themeHasIcon(const QString& name, const platform::DesktopFolders& desktop) {
+    const QStringList folders = QStringList{desktop.dataHome} + desktop.systemData;
     for (const QString& folder : folders) {
         const QDir theme(folder + QLatin1String("/icons/hicolor"));
         for (const QString& size : theme.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -150,9 +161,31 @@ QString packageEntryValue(const QString& key) {
     return {};
 }
 
-QString entryIcon(const QString& iconFile) {
+QString entryIcon(const QString& iconFile, const platform::DesktopFolders& folders) {
     const QString themeIcon = packageEntryValue(QStringLiteral("Icon"));
-    return themeHasIcon(themeIcon) || iconFile.isEmpty() ? themeIcon : iconFile;
+    return themeHasIcon(themeIcon, folders) || iconFile.isEmpty() ? themeIcon : iconFile;
 }
 
-}  // namespace velmar::platform
+QByteArray linkEntry(const QString& shortcutPath, const QString& target) {
+    return (QLatin1String(kEntryGroup) + QLatin1Char('\n') +
+            entryLine("Type", QStringLiteral("Link")) +
+            entryLine("Name", desktopStringValue(QFileInfo(shortcutPath).completeBaseName())) +
+            entryLine("URL", desktopStringValue(urlOf(target).toString(QUrl::FullyEncoded))))
+        .toUtf8();
+}
+
+QByteArray programEntry(const platform::ProgramShortcut& program, const QString& icon) {
+    QString entry = QLatin1String(kEntryGroup) + QLatin1Char('\n');
+    for (const QString& line : packageEntryLines()) {
+        entry += line + QLatin1Char('\n');
+    }
+    entry += entryLine("Exec", desktopStringValue(desktopExecArgument(program.executablePath) +
+                                                  QLatin1String(" %f")));
+    entry += entryLine("Icon", desktopStringValue(icon));
+    if (!program.mimeTypes.isEmpty()) {
+        entry += entryLine("MimeType", program.mimeTypes.join(QLatin1Char(';')) + QLatin1Char(';'));
+    }
+    return entry.toUtf8();
+}
+
+}  // namespace velmar::shell

@@ -1,7 +1,9 @@
-// The freedesktop shell writing desktop entries and the mime cache into temporary folders,
-// read back by an independent Exec parser and, where it is installed, by GLib's gio.
+// Desktop entries and the file managers' actions written through the native freedesktop
+// shell into temporary folders, read back by an independent Exec parser and, where it is
+// installed, by GLib's gio.
 #include "doubles/temp_home.h"
 #include "platform/platform.h"
+#include "shell/shell.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -13,7 +15,6 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QThread>
-#include <QUrl>
 #include <QXmlStreamReader>
 
 #include <gio/gdesktopappinfo.h>
@@ -23,8 +24,12 @@
 #include <optional>
 #include <vector>
 
-namespace velmar::platform {
+namespace velmar::shell {
 namespace {
+
+using platform::DesktopShell;
+using platform::ProgramShortcut;
+using test::ScopedVariable;
 
 QStringList linesOf(const QString& path) {
     QFile file(path);
@@ -144,23 +149,6 @@ std::optional<std::vector<ExecArgument>> parseExec(const QString& exec) {
     return arguments;
 }
 
-// Sets an environment variable until the object goes away.
-class ScopedVariable {
-  public:
-    ScopedVariable(const char* name, const QString& value) : name_(name), saved_(qgetenv(name)) {
-        qputenv(name, value.toUtf8());
-    }
-    ~ScopedVariable() { qputenv(name_, saved_); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-    ScopedVariable(ScopedVariable&&) = delete;
-    ScopedVariable& operator=(ScopedVariable&&) = delete;
-
-  private:
-    const char* name_;
-    QByteArray saved_;
-};
-
 class DesktopShellFiles : public testing::Test {
   protected:
     [[nodiscard]] QString path(const QString& name) const { return home.filePath(name); }
@@ -169,14 +157,15 @@ class DesktopShellFiles : public testing::Test {
     // Without file types GIO is not asked, which keeps the first folders it saw for the
     // whole process; the associations are tested in a process of their own below.
     void saveProgram(const QString& executable, const QStringList& types = {}) {
-        desktop().saveProgramShortcut(
-            entry(), ProgramShortcut{executable, QStringLiteral("Velmar"),
-                                     QStringLiteral("画像編集ツール　プリント"), QString(), types});
+        saveProgramShortcut(
+            desktop(), entry(),
+            ProgramShortcut{executable, QStringLiteral("Velmar"),
+                            QStringLiteral("画像編集ツール　プリント"), QString(), types});
     }
     [[nodiscard]] DesktopShell& desktop() const { return native.services().desktop; }
 
     test::TempHome home;
-    const NativeServices native;
+    const platform::NativeServices native;
 };
 
 struct Link {
@@ -195,8 +184,8 @@ TEST_P(LinkEntry, NamesTheShortcutAndItsTarget) {
     target.replace(QStringLiteral("@H"), home.path());
     url.replace(QStringLiteral("@H"), home.path());
     const QString shortcut = path(QString::fromUtf8(c.shortcut));
-    desktop().saveLinkShortcut(shortcut, QStringLiteral("https://example.com/first"));
-    desktop().saveLinkShortcut(shortcut, target);
+    saveLinkShortcut(desktop(), shortcut, QStringLiteral("https://example.com/first"));
+    saveLinkShortcut(desktop(), shortcut, target);
     const QMap<QString, QString> expected{
         {"Type", "Link"}, {"Name", QFileInfo(shortcut).completeBaseName()}, {"URL", url}};
     EXPECT_EQ(entryOf(shortcut), expected);
@@ -221,7 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<Link>& info) { return info.param.name; });
 
 TEST_F(DesktopShellFiles, LinkIntoMissingFolderFailsAndCreatesNothing) {
-    EXPECT_THROW(desktop().saveLinkShortcut(path("Wrk/htm_view.desktop"), "https://example.com/"),
+    EXPECT_THROW(saveLinkShortcut(desktop(), path("Wrk/htm_view.desktop"), "https://example.com/"),
                  Error);
     EXPECT_FALSE(QFileInfo::exists(path("Wrk")));
 }
@@ -240,8 +229,8 @@ TEST_F(DesktopShellFiles, ProgramEntryCarriesThePackageEntryAndValidates) {
     test::writeFile(program, "#!/bin/sh\n");
     ASSERT_TRUE(QFile(program).setPermissions(QFile::ReadOwner | QFile::ExeOwner));
     const QString iconFile = path("share/velmar/velmar.png");
-    desktop().saveProgramShortcut(entry(),
-                                  ProgramShortcut{program, "Other", "other", iconFile, {}});
+    saveProgramShortcut(desktop(), entry(),
+                        ProgramShortcut{program, "Other", "other", iconFile, {}});
 
     QMap<QString, QString> expected = entryOf(VELMAR_SOURCE_DIR "/resources/velmar.desktop.in");
     expected["Exec"] = program + " %f";
@@ -263,8 +252,8 @@ TEST_F(DesktopShellFiles, ProgramEntryCarriesThePackageEntryAndValidates) {
 
     // An icon the theme has is named as the package names it.
     test::writeFile(home.dataHome() + "/icons/hicolor/scalable/apps/velmar.svg", "<svg/>");
-    desktop().saveProgramShortcut(entry(),
-                                  ProgramShortcut{program, "Other", "other", iconFile, {}});
+    saveProgramShortcut(desktop(), entry(),
+                        ProgramShortcut{program, "Other", "other", iconFile, {}});
     EXPECT_EQ(entryOf(entry()).value("Icon"), "velmar");
 }
 
@@ -309,8 +298,8 @@ class FileManagerActions : public DesktopShellFiles {
             QFile(program_).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
     QStringList save() {
-        return desktop().saveFileManagerActions(
-            ProgramShortcut{program_, "Velmar", QString(), QString(), kTypes},
+        return saveFileManagerActions(
+            desktop(), ProgramShortcut{program_, "Velmar", QString(), QString(), kTypes},
             QStringLiteral("Velmar で印刷"));
     }
     [[nodiscard]] QString thunarList() const { return home.configHome() + "/Thunar/uca.xml"; }
@@ -431,40 +420,6 @@ TEST_F(FileManagerActions, ThunarListItCannotReadIsLeftAsItIsAndSaid) {
     EXPECT_EQ(contents(thunarList()), "<actions><action></actions>");
     EXPECT_TRUE(QFileInfo::exists(home.dataHome() + "/nemo/actions/velmar.nemo_action"));
 }
-
-// Help goes through xdg-open, whose exit status says whether the page could be shown; a
-// stand-in on PATH records the address and ends as told.
-struct Opening {
-    const char* name;
-    int status;
-    const char* failure;
-};
-
-class OpenThroughDesktop : public DesktopShellFiles, public testing::WithParamInterface<Opening> {};
-
-TEST_P(OpenThroughDesktop, SaysWhyThePageWasNotShown) {
-    test::writeFile(path("bin/xdg-open"),
-                    "#!/bin/sh\nprintf '%s' \"$1\" > \"$VELMAR_OUT\"\n"
-                    "exit $VELMAR_STATUS\n");
-    ASSERT_TRUE(QFile(path("bin/xdg-open"))
-                    .setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    const ScopedVariable searchPath("PATH", path("bin") + ':' + qEnvironmentVariable("PATH"));
-    const ScopedVariable out("VELMAR_OUT", path("opened"));
-    const ScopedVariable status("VELMAR_STATUS", QString::number(GetParam().status));
-    const QString page = path("help/velmar.htm");
-    EXPECT_EQ(desktop().openShortcut(path("velmar_help.desktop"), page, 0),
-              QString::fromUtf8(GetParam().failure));
-    QFile opened(path("opened"));
-    ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(opened.readAll()), QUrl::fromLocalFile(page).toString());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Statuses, OpenThroughDesktop,
-    testing::Values(Opening{"Shown", 0, ""}, Opening{"NoProgram", 3, "開くﾌﾟﾛｸﾞﾗﾑがありません"},
-                    Opening{"ProgramFailed", 4, "開くﾌﾟﾛｸﾞﾗﾑが失敗しました"},
-                    Opening{"OtherStatus", 9, "xdg-open が終了ｺｰﾄﾞ 9 で終わりました"}),
-    [](const testing::TestParamInfo<Opening>& info) { return info.param.name; });
 
 struct Executable {
     const char* name;
@@ -636,4 +591,4 @@ INSTANTIATE_TEST_SUITE_P(Profiles, OpenWith,
                          });
 
 }  // namespace
-}  // namespace velmar::platform
+}  // namespace velmar::shell

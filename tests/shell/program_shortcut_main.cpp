@@ -1,7 +1,9 @@
-// Test helper: writes the per-user program entry with the native desktop shell, in a
-// process of its own, because GIO keeps the folders of the first environment it saw.
+// Test helper for shell::saveProgramShortcut: writes the per-user program entry with the
+// native desktop shell, in a process of its own, because GIO keeps the folders of the
+// first environment it saw.
 // Usage: velmar_program_shortcut ENTRY EXECUTABLE [TYPE…]
 #include "platform/platform.h"
+#include "shell/shell.h"
 
 #include <QCoreApplication>
 
@@ -16,8 +18,8 @@ int main(int argc, char* argv[]) {
     }
     try {
         const velmar::platform::NativeServices native;
-        native.services().desktop.saveProgramShortcut(
-            arguments.at(1),
+        velmar::shell::saveProgramShortcut(
+            native.services().desktop, arguments.at(1),
             velmar::platform::ProgramShortcut{arguments.at(2), QStringLiteral("Velmar"), QString(),
                                               QString(), arguments.mid(3)});
     } catch (const std::exception& error) {

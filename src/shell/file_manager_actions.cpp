@@ -1,14 +1,12 @@
 // "Velmar で印刷" in the right-click menus of Dolphin, Nautilus, Nemo and Thunar, each in the
 // per-user place the file manager documents, under $XDG_DATA_HOME or $XDG_CONFIG_HOME.
 // Velmar prints one file per run, so every action starts it once for each selected file.
-#include "platform/linux_file_manager_actions.h"
+#include "shell/file_manager_actions.h"
 
 #include "platform/atomic_file.h"
 #include "platform/file_error.h"
-#include "platform/linux_desktop_entry.h"
-#include "platform/linux_xdg_folders.h"
+#include "shell/desktop_entry.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -18,7 +16,10 @@
 #include <exception>
 #include <functional>
 
-namespace velmar::platform {
+namespace velmar::shell {
+
+using platform::ProgramShortcut;
+using platform::raiseFileError;
 
 namespace {
 
@@ -174,10 +175,9 @@ Placement placeInThunarList(const QString& text, const QString& path) {
 
 // The list Thunar reads now: the user's own, else the system's default list that a user
 // list would take the place of, else none (empty).
-QString currentThunarList(const QString& userList) {
+QString currentThunarList(const QString& userList, const QStringList& systemConfig) {
     QStringList candidates{userList};
-    for (const QString& folder : qEnvironmentVariable("XDG_CONFIG_DIRS", QStringLiteral("/etc/xdg"))
-                                     .split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+    for (const QString& folder : systemConfig) {
         candidates << folder + QLatin1String("/Thunar/uca.xml");
     }
     for (const QString& candidate : candidates) {
@@ -198,8 +198,9 @@ QString currentThunarList(const QString& userList) {
     return {};
 }
 
-void mergeThunarAction(const QString& userList, const QString& action) {
-    QString text = currentThunarList(userList);
+void mergeThunarAction(const QString& userList, const QStringList& systemConfig,
+                       const QString& action) {
+    QString text = currentThunarList(userList, systemConfig);
     if (text.trimmed().isEmpty()) {
         text =
             QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n");
@@ -207,37 +208,7 @@ void mergeThunarAction(const QString& userList, const QString& action) {
     const Placement placement = placeInThunarList(text, userList);
     text.replace(placement.start, placement.length, placement.before + action + placement.after);
     QDir().mkpath(QFileInfo(userList).path());
-    writeWholeFile(userList, text.toUtf8());
-}
-
-// Writes the file whole under a hidden name beside it, makes it executable wherever it is
-// readable and then puts it in place in one step, so that it is never there without its
-// executable bits.
-void writeWholeExecutable(const QString& path, const QByteArray& bytes) {
-    const QFileInfo target(path);
-    const QString staged = target.path() + QLatin1String("/.") + target.fileName() +
-                           QLatin1String(".partial-") +
-                           QString::number(QCoreApplication::applicationPid());
-    writeWholeFile(staged, bytes);
-    const QFile::Permissions readable = QFile::permissions(staged);
-    QFile::Permissions permissions = readable;
-    if (readable.testFlag(QFile::ReadOwner)) {
-        permissions |= QFile::ExeOwner | QFile::ExeUser;
-    }
-    if (readable.testFlag(QFile::ReadGroup)) {
-        permissions |= QFile::ExeGroup;
-    }
-    if (readable.testFlag(QFile::ReadOther)) {
-        permissions |= QFile::ExeOther;
-    }
-    if (!QFile::setPermissions(staged, permissions)) {
-        QFile::remove(staged);
-        raiseFileError(QStringLiteral("を実行可能にできません"), path);
-    }
-    if (const FileCallResult failed = nativeFileCalls().replace(staged, path)) {
-        QFile::remove(staged);
-        raiseFileError(QStringLiteral("に書き込めません"), path, failed->reason);
-    }
+    platform::writeWholeFile(userList, text.toUtf8());
 }
 
 void writeInto(const QString& folder, const QString& name, const QByteArray& bytes,
@@ -245,17 +216,17 @@ void writeInto(const QString& folder, const QString& name, const QByteArray& byt
     QDir().mkpath(folder);
     const QString path = folder + QLatin1Char('/') + name;
     if (executable) {
-        writeWholeExecutable(path, bytes);
+        platform::writeWholeExecutableFile(path, bytes);
     } else {
-        writeWholeFile(path, bytes);
+        platform::writeWholeFile(path, bytes);
     }
 }
 
 }  // namespace
 
 QStringList writeFileManagerActions(const ProgramShortcut& program, const QString& actionName,
-                                    const QString& icon) {
-    const QString data = dataHome();
+                                    const QString& icon, const platform::DesktopFolders& folders) {
+    const QString& data = folders.dataHome;
     const std::pair<const char*, std::function<void()>> writers[] = {
         // KDE Frameworks 5 runs a service menu only when it is executable.
         {"Dolphin",
@@ -275,8 +246,8 @@ QStringList writeFileManagerActions(const ProgramShortcut& program, const QStrin
          }},
         {"Thunar",
          [&] {
-             mergeThunarAction(configHome() + QLatin1String("/Thunar/uca.xml"),
-                               thunarAction(program, actionName, icon));
+             mergeThunarAction(folders.configHome + QLatin1String("/Thunar/uca.xml"),
+                               folders.systemConfig, thunarAction(program, actionName, icon));
          }},
     };
     QStringList unwritten;
@@ -291,4 +262,4 @@ QStringList writeFileManagerActions(const ProgramShortcut& program, const QStrin
     return unwritten;
 }
 
-}  // namespace velmar::platform
+}  // namespace velmar::shell
