@@ -152,7 +152,9 @@ bool notifyDesktop(const QString& summary, const QString& body, const QString& f
     const Capabilities offered = capabilitiesOf(bus);
     ActionAnswers* answers = answersFor(bus, offered, fileShown);
     QDBusMessage notify = serviceCall("Notify");
-    notify << QCoreApplication::applicationName() << 0U << QStringLiteral("velmar") << summary
+    // The icon theme names the program's icon as the program is named, in lower case.
+    const QString application = QCoreApplication::applicationName();
+    notify << application << 0U << application.toLower() << summary
            << bodyFor(offered, body, fileShown) << actionsFor(answers) << QVariantMap()
            << kServerDefaultExpiry;
     const QDBusReply<uint> reply = bus.call(notify, QDBus::Block, kCallTimeoutMs);
