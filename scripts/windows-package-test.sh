@@ -42,7 +42,7 @@ registry_has() {
 }
 
 echo "windows-package-test: the installer"
-in_wine wineboot --init >/dev/null 2>&1
+make_prefix
 in_wine wine "$installer" /S
 wineserver -w
 folder="$(folder_of LOCALAPPDATA)/Programs/Velmar"

@@ -174,7 +174,7 @@ lpadmin -h "$CUPS_SERVER" -p "$queue" -E -v cups-pdf:/velmar -P "$cups/margins.p
   fail "lpadmin could not add $queue"
 
 echo "windows-queue-test: making the Wine prefix"
-in_wine wineboot --init >/dev/null 2>&1
+make_prefix
 appdata_windows="$(in_wine wine cmd /c echo %APPDATA% | tr -d '\r')"
 user_data="$(in_wine winepath -u "$appdata_windows" | tr -d '\r')"
 user_data="${user_data%/}/Ostrand/velmar"

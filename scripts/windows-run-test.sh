@@ -43,7 +43,7 @@ fail() {
 }
 
 echo "windows-run-test: making the Wine prefix"
-in_wine wineboot --init >/dev/null 2>&1
+make_prefix
 appdata_windows="$(in_wine wine cmd /c echo %APPDATA% | tr -d '\r')"
 appdata="$(in_wine winepath -u "$appdata_windows" | tr -d '\r')"
 user_data="${appdata%/}/Ostrand/velmar"

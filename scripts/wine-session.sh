@@ -23,3 +23,20 @@ unset DISPLAY WAYLAND_DISPLAY
 in_wine() {
   env LC_ALL=ja_JP.UTF-8 "$@"
 }
+
+# A failing step names itself; `set -e` alone would end the script without a word.
+set -o errtrace
+trap 'echo "${0##*/}: line $LINENO failed with status $?: $BASH_COMMAND" >&2' ERR
+
+# Makes the prefix. A first start that fails (Wine's server of a prefix that has just been
+# removed may still be going away) is tried once more; a second failure shows Wine's words.
+make_prefix() {
+  if in_wine wineboot --init >"$work/wineboot.log" 2>&1; then
+    return 0
+  fi
+  sleep 2
+  if ! in_wine wineboot --init >"$work/wineboot.log" 2>&1; then
+    cat "$work/wineboot.log" >&2
+    return 1
+  fi
+}
