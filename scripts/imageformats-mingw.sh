@@ -23,35 +23,16 @@ qt_prefix="${VELMAR_QT_MINGW_PREFIX:-$repo/build/qt6-mingw64}"
 jpeg_prefix="$repo/build/libjpeg-mingw64"
 archive="${VELMAR_IMAGEFORMATS_MINGW_ARCHIVE:-$repo/../shared/imageformats-mingw64/imageformats-mingw64.tar.xz}"
 toolchain="$repo/cmake/mingw-w64-x86_64.cmake"
-force_build=false
-if [ "${1:-}" = "--build" ]; then
-  force_build=true
-fi
-
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-  as_root=(sudo)
-fi
+name=imageformats-mingw
+ready="the TIFF and WebP plugins for Windows are"
+# shellcheck source=scripts/mingw-prefix.sh
+source "$repo/scripts/mingw-prefix.sh"
 
 complete() {
   [ -f "$prefix/plugins/imageformats/qtiff.dll" ] &&
     [ -f "$prefix/plugins/imageformats/qwebp.dll" ]
 }
 
-unpack_archive() {
-  echo "imageformats-mingw: unpacking $archive"
-  local staging="$repo/build/imageformats-mingw64.unpacking"
-  rm -rf "$staging"
-  mkdir -p "$staging"
-  tar -xJf "$archive" -C "$staging"
-  if [ ! -d "$staging/imageformats-mingw64" ]; then
-    echo "imageformats-mingw: $archive does not hold an imageformats-mingw64 folder" >&2
-    exit 1
-  fi
-  rm -rf "$prefix"
-  mv "$staging/imageformats-mingw64" "$prefix"
-  rm -rf "$staging"
-}
 
 # shellcheck source=scripts/apt-source-entries.sh
 source "$repo/scripts/apt-source-entries.sh"
@@ -178,17 +159,4 @@ build_from_source() {
   rm -rf "$work"
 }
 
-if ! $force_build && complete; then
-  echo "imageformats-mingw: the TIFF and WebP plugins for Windows are in $prefix"
-  exit 0
-fi
-if ! $force_build && [ -f "$archive" ]; then
-  unpack_archive
-else
-  build_from_source
-fi
-if ! complete; then
-  echo "imageformats-mingw: $prefix is incomplete" >&2
-  exit 1
-fi
-echo "imageformats-mingw: the TIFF and WebP plugins for Windows are in $prefix"
+provide_prefix "$@"

@@ -17,35 +17,16 @@ repo="$(pwd)"
 prefix="$repo/build/libjpeg-mingw64"
 work="$repo/build/libjpeg-mingw64-source"
 archive="${VELMAR_LIBJPEG_MINGW_ARCHIVE:-$repo/../shared/libjpeg-mingw64/libjpeg-mingw64.tar.xz}"
-force_build=false
-if [ "${1:-}" = "--build" ]; then
-  force_build=true
-fi
-
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-  as_root=(sudo)
-fi
+name=libjpeg-mingw
+ready="the JPEG library for Windows is"
+# shellcheck source=scripts/mingw-prefix.sh
+source "$repo/scripts/mingw-prefix.sh"
 
 complete() {
   [ -f "$prefix/include/jpeglib.h" ] && [ -f "$prefix/include/jerror.h" ] &&
     [ -f "$prefix/lib/libjpeg.a" ]
 }
 
-unpack_archive() {
-  echo "libjpeg-mingw: unpacking $archive"
-  local staging="$repo/build/libjpeg-mingw64.unpacking"
-  rm -rf "$staging"
-  mkdir -p "$staging"
-  tar -xJf "$archive" -C "$staging"
-  if [ ! -d "$staging/libjpeg-mingw64" ]; then
-    echo "libjpeg-mingw: $archive does not hold a libjpeg-mingw64 folder" >&2
-    exit 1
-  fi
-  rm -rf "$prefix"
-  mv "$staging/libjpeg-mingw64" "$prefix"
-  rm -rf "$staging"
-}
 
 # shellcheck source=scripts/apt-source-entries.sh
 source "$repo/scripts/apt-source-entries.sh"
@@ -88,17 +69,4 @@ build_from_source() {
   rm -rf "$work"
 }
 
-if ! $force_build && complete; then
-  echo "libjpeg-mingw: the JPEG library for Windows is in $prefix"
-  exit 0
-fi
-if ! $force_build && [ -f "$archive" ]; then
-  unpack_archive
-else
-  build_from_source
-fi
-if ! complete; then
-  echo "libjpeg-mingw: $prefix is incomplete" >&2
-  exit 1
-fi
-echo "libjpeg-mingw: the JPEG library for Windows is in $prefix"
+provide_prefix "$@"

@@ -16,35 +16,16 @@ repo="$(pwd)"
 prefix="$repo/build/qt6-mingw64"
 work="$repo/build/qt6-mingw64-source"
 archive="${VELMAR_QT_MINGW_ARCHIVE:-$repo/../shared/qt6-mingw64/qt6-mingw64-6.4.2.tar.xz}"
-force_build=false
-if [ "${1:-}" = "--build" ]; then
-  force_build=true
-fi
-
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-  as_root=(sudo)
-fi
+name=qt-mingw
+ready="Qt for Windows is"
+# shellcheck source=scripts/mingw-prefix.sh
+source "$repo/scripts/mingw-prefix.sh"
 
 complete() {
   [ -f "$prefix/lib/cmake/Qt6/Qt6Config.cmake" ] && [ -f "$prefix/bin/Qt6PrintSupport.dll" ] &&
     [ -f "$prefix/plugins/platforms/qwindows.dll" ]
 }
 
-unpack_archive() {
-  echo "qt-mingw: unpacking $archive"
-  local staging="$repo/build/qt6-mingw64.unpacking"
-  rm -rf "$staging"
-  mkdir -p "$staging"
-  tar -xJf "$archive" -C "$staging"
-  if [ ! -d "$staging/qt6-mingw64" ]; then
-    echo "qt-mingw: $archive does not hold a qt6-mingw64 folder" >&2
-    exit 1
-  fi
-  rm -rf "$prefix"
-  mv "$staging/qt6-mingw64" "$prefix"
-  rm -rf "$staging"
-}
 
 # shellcheck source=scripts/apt-source-entries.sh
 source "$repo/scripts/apt-source-entries.sh"
@@ -119,17 +100,7 @@ build_from_source() {
   rm -rf "$work"
 }
 
-if ! $force_build && complete; then
-  echo "qt-mingw: Qt for Windows is in $prefix"
-  exit 0
+if [ "${VELMAR_QT_MINGW_CONFIGURE_ONLY:-}" = 1 ]; then
+  check_complete=false
 fi
-if ! $force_build && [ -f "$archive" ]; then
-  unpack_archive
-else
-  build_from_source
-fi
-if [ "${VELMAR_QT_MINGW_CONFIGURE_ONLY:-}" != 1 ] && ! complete; then
-  echo "qt-mingw: $prefix is incomplete" >&2
-  exit 1
-fi
-echo "qt-mingw: Qt for Windows is in $prefix"
+provide_prefix "$@"
