@@ -40,7 +40,6 @@ QString pdfName(const QString& base, int number) {
                        : QStringLiteral("%1 (%2).pdf").arg(base).arg(number);
 }
 
-
 // The system's default printer, else the built-in one; false when the system has no default.
 bool chooseDefault(PrinterInUse& printer) {
     const QPrinterInfo systemDefault = QPrinterInfo::defaultPrinter();
