@@ -31,6 +31,8 @@ packages=(
   ghostscript
   # test the real window on a private X server; draw the screenshots
   xvfb xdotool imagemagick
+  # read a window's properties (its icon) in the window tests
+  x11-utils
   # package: cpack -G DEB finds the shared-library dependencies with dpkg-shlibdeps; the
   # package test installs it on a clean Debian made with debootstrap
   dpkg-dev file debootstrap

@@ -9,7 +9,9 @@
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QImageReader>
 #include <QMenuBar>
+#include <QPixmap>
 
 #include <exception>
 #include <utility>
@@ -44,11 +46,16 @@ static void registerResources() {
 
 namespace velmar::print_window {
 
+// The images are read as PNG by name: a reader left to find the format itself would load
+// every image-format plugin to ask each whether it knows the data.
 QIcon programIcon() {
     registerResources();
     QIcon icon;
-    icon.addFile(QStringLiteral(":/icons/velmar-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/icons/velmar-32.png"), QSize(32, 32));
+    for (const char* file : {":/icons/velmar-16.png", ":/icons/velmar-32.png"}) {
+        QImageReader reader(QString::fromLatin1(file), "png");
+        reader.setAutoDetectImageFormat(false);
+        icon.addPixmap(QPixmap::fromImage(reader.read()));
+    }
     return icon;
 }
 

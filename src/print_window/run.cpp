@@ -36,6 +36,11 @@ RunEnd run(const platform::Services& services, const CommandLine& commandLine,
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
     QTranslator toolkitTexts;
     loadToolkitTranslations(toolkitTexts);
+    // Every window of the run carries the icon, also a message box or a print dialog of a
+    // print-only run.
+    if (!platform::isHeadless()) {
+        QApplication::setWindowIcon(programIcon());
+    }
     fmPrn window(services, image_component::makeImageKit(), commandLine, std::move(readAhead));
     window.Form_Load();
     if (window.isUnloaded()) {
@@ -46,8 +51,6 @@ RunEnd run(const platform::Services& services, const CommandLine& commandLine,
         window.Unload();
         return {window.exitStatus(), false};
     }
-    // Set only now: reading the icon's images would load every image-format plugin.
-    QApplication::setWindowIcon(programIcon());
     window.show();
     QApplication::exec();
     return {window.exitStatus(), true};

@@ -73,9 +73,9 @@ class X11Window : public testing::Test {
         }
     }
 
-    // The program without an argument, so that it shows its window, with the settings of
+    // The program, without an argument so that it shows its window, with the settings of
     // the temporary home folder, no way to reach a printer and a session bus of its own.
-    [[nodiscard]] std::unique_ptr<QProcess> startOnServer() const {
+    [[nodiscard]] std::unique_ptr<QProcess> startOnServer(const QStringList& arguments = {}) const {
         QProcessEnvironment environment = server_.environment();
         environment.insert(QStringLiteral("HOME"), home_.path());
         environment.insert(QStringLiteral("XDG_DATA_HOME"), home_.dataHome());
@@ -88,7 +88,7 @@ class X11Window : public testing::Test {
         environment.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus_.address());
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(environment);
-        process->start(QStringLiteral(VELMAR_EXECUTABLE), {});
+        process->start(QStringLiteral(VELMAR_EXECUTABLE), arguments);
         return process;
     }
 
@@ -263,6 +263,23 @@ TEST_F(X11Window, OpenedFilesAreShownOrRefusedAndPrintsAreAnnounced) {
     EXPECT_TRUE(said.contains(QStringLiteral("画像ﾌｧｲﾙ ") + notAnImage +
                               QStringLiteral(" を読み込めませんでした")))
         << said.toStdString();
+}
+
+// A print-only run that cannot read its file says so in a box that carries the program's
+// icon, as the window does.
+TEST_F(X11Window, PrintOnlyMessageCarriesTheProgramIcon) {
+    const QString notAnImage = home_.filePath(QStringLiteral("notes.png"));
+    test::writeFile(notAnImage, "not an image");
+    const std::unique_ptr<QProcess> printOnly = startOnServer({notAnImage});
+    const QString box = test::waitForWindow(server_, QString::fromLatin1(kAppTitle), kMenuTimeout);
+    ASSERT_FALSE(box.isEmpty()) << "no message about the file";
+    const test::ClientResult icon = server_.runClient(
+        QStringLiteral("xprop"), {QStringLiteral("-id"), box, QStringLiteral("_NET_WM_ICON")});
+    EXPECT_TRUE(icon.standardOutput.contains(QStringLiteral("Icon (16 x 16)")))
+        << icon.standardOutput.left(200).toStdString();
+    ASSERT_TRUE(test::pressKeys(server_, {QStringLiteral("Return")}));
+    ASSERT_TRUE(printOnly->waitForFinished(kExitTimeoutMs));
+    EXPECT_EQ(printOnly->exitCode(), 1);
 }
 
 }  // namespace
