@@ -1,10 +1,14 @@
 // Prints on CUPS queues with CUPS's client library: the document goes to the queue as the
-// PDF the program wrote, streamed into the request without a temporary file.
+// PDF the program wrote, streamed into the request without a temporary file. The library is
+// loaded when a queue is first asked about: a print on the built-in PDF printer never needs
+// it, and linked to the program it would be loaded, with the twenty-odd libraries it brings
+// (TLS, Kerberos, service discovery), at every start.
 #include "printing/print_queue.h"
 
 #include "base/error.h"
 
 #include <QIODevice>
+#include <QLibrary>
 #include <QPrinter>
 #include <QStringList>
 
@@ -20,6 +24,66 @@ namespace {
 
 // How long a connection to the CUPS server may take before it counts as unreachable.
 constexpr int kConnectMilliseconds = 30000;
+
+// The client library's calls this file makes, under their own names.
+struct CupsCalls {
+    decltype(&::cupsServer) cupsServer = nullptr;
+    decltype(&::ippPort) ippPort = nullptr;
+    decltype(&::cupsEncryption) cupsEncryption = nullptr;
+    decltype(&::httpConnect2) httpConnect2 = nullptr;
+    decltype(&::httpClose) httpClose = nullptr;
+    decltype(&::cupsLastErrorString) cupsLastErrorString = nullptr;
+    decltype(&::cupsGetNamedDest) cupsGetNamedDest = nullptr;
+    decltype(&::cupsFreeDests) cupsFreeDests = nullptr;
+    decltype(&::cupsGetOption) cupsGetOption = nullptr;
+    decltype(&::cupsAddOption) cupsAddOption = nullptr;
+    decltype(&::cupsFreeOptions) cupsFreeOptions = nullptr;
+    decltype(&::cupsCreateJob) cupsCreateJob = nullptr;
+    decltype(&::cupsStartDocument) cupsStartDocument = nullptr;
+    decltype(&::cupsWriteRequestData) cupsWriteRequestData = nullptr;
+    decltype(&::cupsFinishDocument) cupsFinishDocument = nullptr;
+    decltype(&::cupsCancelJob2) cupsCancelJob2 = nullptr;
+};
+
+template <typename Function>
+void resolve(QLibrary& library, const char* name, Function*& call) {
+    call = reinterpret_cast<Function*>(library.resolve(name));
+    if (call == nullptr) {
+        throw Error(QStringLiteral("印刷ｼｽﾃﾑのﾗｲﾌﾞﾗﾘを使えません (%1)").arg(library.errorString()));
+    }
+}
+
+// The library stays loaded until the program ends (QLibrary never unloads on its own).
+CupsCalls loadCups() {
+    QLibrary library(QStringLiteral("cups"), 2);
+    if (!library.load()) {
+        throw Error(QStringLiteral("印刷ｼｽﾃﾑのﾗｲﾌﾞﾗﾘを使えません (%1)").arg(library.errorString()));
+    }
+    CupsCalls calls;
+    resolve(library, "cupsServer", calls.cupsServer);
+    resolve(library, "ippPort", calls.ippPort);
+    resolve(library, "cupsEncryption", calls.cupsEncryption);
+    resolve(library, "httpConnect2", calls.httpConnect2);
+    resolve(library, "httpClose", calls.httpClose);
+    resolve(library, "cupsLastErrorString", calls.cupsLastErrorString);
+    resolve(library, "cupsGetNamedDest", calls.cupsGetNamedDest);
+    resolve(library, "cupsFreeDests", calls.cupsFreeDests);
+    resolve(library, "cupsGetOption", calls.cupsGetOption);
+    resolve(library, "cupsAddOption", calls.cupsAddOption);
+    resolve(library, "cupsFreeOptions", calls.cupsFreeOptions);
+    resolve(library, "cupsCreateJob", calls.cupsCreateJob);
+    resolve(library, "cupsStartDocument", calls.cupsStartDocument);
+    resolve(library, "cupsWriteRequestData", calls.cupsWriteRequestData);
+    resolve(library, "cupsFinishDocument", calls.cupsFinishDocument);
+    resolve(library, "cupsCancelJob2", calls.cupsCancelJob2);
+    return calls;
+}
+
+// Loaded on first use; a load that failed is tried again at the next use.
+const CupsCalls& cups() {
+    static const CupsCalls calls = loadCups();
+    return calls;
+}
 
 struct QueueJob {
     QString queue;
@@ -57,9 +121,9 @@ class CupsRequestDevice final : public QIODevice {
   protected:
     qint64 readData(char* /*data*/, qint64 /*maxSize*/) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override {
-        if (cupsWriteRequestData(CUPS_HTTP_DEFAULT, data, static_cast<std::size_t>(size)) !=
+        if (cups().cupsWriteRequestData(CUPS_HTTP_DEFAULT, data, static_cast<std::size_t>(size)) !=
             HTTP_STATUS_CONTINUE) {
-            setErrorString(QString::fromUtf8(cupsLastErrorString()));
+            setErrorString(QString::fromUtf8(cups().cupsLastErrorString()));
             return -1;
         }
         return size;
@@ -68,26 +132,32 @@ class CupsRequestDevice final : public QIODevice {
 
 struct OptionsDeleter {
     int count = 0;
-    void operator()(cups_option_t* options) const { cupsFreeOptions(count, options); }
+    void operator()(cups_option_t* options) const { cups().cupsFreeOptions(count, options); }
 };
 
 [[noreturn]] void raiseCupsError(const QueueJob& job) {
     throw Error(QStringLiteral("ﾌﾟﾘﾝﾀ %1 に印刷できません (%2)")
-                    .arg(job.queue, QString::fromUtf8(cupsLastErrorString())));
+                    .arg(job.queue, QString::fromUtf8(cups().cupsLastErrorString())));
+}
+
+// A connection of its own to the server the client library would ask (CUPS_SERVER,
+// client.conf, the local socket); null when none can be made.
+http_t* connectToServer() {
+    return cups().httpConnect2(cups().cupsServer(), cups().ippPort(), nullptr, AF_UNSPEC,
+                               cups().cupsEncryption(), 1, kConnectMilliseconds, nullptr);
 }
 
 // Cancels on a connection of its own: the default one is in the middle of a request.
 void cancelJob(const QByteArray& queue, int jobId) {
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                kConnectMilliseconds, nullptr);
+    http_t* http = connectToServer();
     if (http != nullptr) {
-        cupsCancelJob2(http, queue.constData(), jobId, 0);
-        httpClose(http);
+        cups().cupsCancelJob2(http, queue.constData(), jobId, 0);
+        cups().httpClose(http);
     }
 }
 
 struct DestinationDeleter {
-    void operator()(cups_dest_t* destination) const { cupsFreeDests(1, destination); }
+    void operator()(cups_dest_t* destination) const { cups().cupsFreeDests(1, destination); }
 };
 
 // A destination is named "queue" or "queue/instance", as lpstat and the toolkit name them.
@@ -99,7 +169,7 @@ QString queueOf(const QString& destination) {
 std::vector<std::pair<QByteArray, QByteArray>> savedOptions(const QString& destination) {
     const QByteArray queue = queueOf(destination).toUtf8();
     const QByteArray instance = destination.section(QLatin1Char('/'), 1).toUtf8();
-    const std::unique_ptr<cups_dest_t, DestinationDeleter> saved(cupsGetNamedDest(
+    const std::unique_ptr<cups_dest_t, DestinationDeleter> saved(cups().cupsGetNamedDest(
         CUPS_HTTP_DEFAULT, queue.constData(), instance.isEmpty() ? nullptr : instance.constData()));
     std::vector<std::pair<QByteArray, QByteArray>> options;
     if (saved) {
@@ -115,14 +185,14 @@ int createJob(const QueueJob& job, const QByteArray& queue, const QByteArray& ti
     cups_option_t* raw = nullptr;
     int count = 0;
     for (const auto& [name, value] : savedOptions(job.queue)) {
-        count = cupsAddOption(name.constData(), value.constData(), count, &raw);
+        count = cups().cupsAddOption(name.constData(), value.constData(), count, &raw);
     }
     for (const auto& [name, value] : job.options) {
-        count = cupsAddOption(name.constData(), value.constData(), count, &raw);
+        count = cups().cupsAddOption(name.constData(), value.constData(), count, &raw);
     }
     const std::unique_ptr<cups_option_t, OptionsDeleter> options(raw, OptionsDeleter{count});
     const int jobId =
-        cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), title.constData(), count, raw);
+        cups().cupsCreateJob(CUPS_HTTP_DEFAULT, queue.constData(), title.constData(), count, raw);
     if (jobId == 0) {
         raiseCupsError(job);
     }
@@ -135,8 +205,8 @@ int submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeD
     const QByteArray queue = queueOf(job.queue).toUtf8();
     const QByteArray title = job.title.toUtf8();
     const int jobId = createJob(job, queue, title);
-    if (cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), jobId, title.constData(),
-                          CUPS_FORMAT_PDF, 1) != HTTP_STATUS_CONTINUE) {
+    if (cups().cupsStartDocument(CUPS_HTTP_DEFAULT, queue.constData(), jobId, title.constData(),
+                                 CUPS_FORMAT_PDF, 1) != HTTP_STATUS_CONTINUE) {
         cancelJob(queue, jobId);
         raiseCupsError(job);
     }
@@ -148,7 +218,8 @@ int submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeD
         cancelJob(queue, jobId);
         throw;
     }
-    if (cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData()) > IPP_STATUS_OK_CONFLICTING) {
+    if (cups().cupsFinishDocument(CUPS_HTTP_DEFAULT, queue.constData()) >
+        IPP_STATUS_OK_CONFLICTING) {
         raiseCupsError(job);
     }
     return jobId;
@@ -158,11 +229,12 @@ int submitPdf(const QueueJob& job, const std::function<void(QIODevice&)>& writeD
 std::unique_ptr<cups_dest_t, DestinationDeleter> describedDestination(const QString& destination) {
     const QByteArray queue = queueOf(destination).toUtf8();
     return std::unique_ptr<cups_dest_t, DestinationDeleter>(
-        cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr));
+        cups().cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr));
 }
 
 QString optionOf(const cups_dest_t& destination, const char* name) {
-    return QString::fromUtf8(cupsGetOption(name, destination.num_options, destination.options));
+    return QString::fromUtf8(
+        cups().cupsGetOption(name, destination.num_options, destination.options));
 }
 
 constexpr auto kStateIdle = "3";
@@ -199,17 +271,20 @@ QueueStatus queueStatus(const QString& destination) {
     return QueueStatus{optionOf(*found, "printer-info"), states.join(QStringLiteral("、"))};
 }
 
-// The server the client library would ask (CUPS_SERVER, client.conf, the local socket),
-// on a connection of its own: when none can be made, the reason names the server.
+// When no connection to the server can be made, the reason names the server; a client
+// library that cannot be loaded is a print system that cannot be reached too.
 std::optional<QString> printSystemUnreachable() {
-    http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
-                                kConnectMilliseconds, nullptr);
-    if (http != nullptr) {
-        httpClose(http);
-        return std::nullopt;
+    try {
+        http_t* http = connectToServer();
+        if (http != nullptr) {
+            cups().httpClose(http);
+            return std::nullopt;
+        }
+        return QStringLiteral("%1: %2").arg(QString::fromUtf8(cups().cupsServer()),
+                                            QString::fromUtf8(cups().cupsLastErrorString()));
+    } catch (const Error& error) {
+        return error.message();
     }
-    return QStringLiteral("%1: %2").arg(QString::fromUtf8(cupsServer()),
-                                        QString::fromUtf8(cupsLastErrorString()));
 }
 
 }  // namespace velmar::printing
