@@ -251,8 +251,8 @@ Delivery printOnQueue(QPrinter& printer, const QueueDocument& document) {
     return Delivery{{}, job.queue, jobId, stopped, 1.0F};
 }
 
-QueueStatus queueStatus(const QString& destination) {
-    const auto found = describedDestination(destination);
+QueueStatus queueStatus(const QString& queue) {
+    const auto found = describedDestination(queue);
     if (!found) {
         return {};
     }
