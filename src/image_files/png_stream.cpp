@@ -103,7 +103,7 @@ std::optional<PngStream> readPngStream(const QByteArray& bytes) {
         } else if (!stream || chunk->type == "tRNS") {
             return std::nullopt;
         } else if (chunk->type == "PLTE" && indexed) {
-            if (!stream->palette.isEmpty() || !stream->data.isEmpty() ||
+            if (!stream->palette.isEmpty() || !stream->data.empty() ||
                 !validPalette(*stream, chunk->body)) {
                 return std::nullopt;  // one palette, before the data
             }
@@ -113,10 +113,14 @@ std::optional<PngStream> readPngStream(const QByteArray& bytes) {
                 // The data chunks follow each other, and a palette comes before them.
                 return std::nullopt;
             }
-            stream->data.append(chunk->body);
+            stream->data.push_back(chunk->body);
         } else if (chunk->type == "IEND") {
-            return stream->data.isEmpty() ? std::nullopt : stream;
-        } else if (!stream->data.isEmpty()) {
+            if (stream->data.empty()) {
+                return std::nullopt;
+            }
+            stream->file = bytes;
+            return stream;
+        } else if (!stream->data.empty()) {
             dataEnded = true;
         }
     }

@@ -8,6 +8,7 @@
 #include <QSize>
 
 #include <optional>
+#include <vector>
 
 namespace velmar::image_files {
 
@@ -18,7 +19,10 @@ struct PngStream {
     // The palette's colours as RGB triplets, in index order, for palette indices; empty for
     // grey and colour.
     QByteArray palette;
-    QByteArray data;  // the IDAT chunks' contents, joined: one zlib stream
+    // The IDAT chunks' contents, in order: together one zlib stream. They are read where they
+    // lie in the file's bytes, which the stream holds (shared, not copied).
+    std::vector<QByteArrayView> data;
+    QByteArray file;
 };
 
 // The stream of the PNG file held in bytes, or nothing when the file is of another kind

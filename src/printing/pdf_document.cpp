@@ -334,7 +334,9 @@ int writeImage(PdfOutput& out, const PageImage& image) {
     if (image.jpeg) {
         copyJpeg(out, image.jpegPath, *image.jpeg);
     } else if (image.png) {
-        out.write(image.png->data);
+        for (const QByteArrayView piece : image.png->data) {
+            out.write(piece.data(), piece.size());
+        }
     } else {
         deflatePixels(out, image.pixels);
     }
