@@ -45,11 +45,15 @@ struct CupsCalls {
     decltype(&::cupsCancelJob2) cupsCancelJob2 = nullptr;
 };
 
+Error unusable(const QLibrary& library) {
+    return Error(QStringLiteral("印刷ｼｽﾃﾑのﾗｲﾌﾞﾗﾘを使えません (%1)").arg(library.errorString()));
+}
+
 template <typename Function>
 void resolve(QLibrary& library, const char* name, Function*& call) {
     call = reinterpret_cast<Function*>(library.resolve(name));
     if (call == nullptr) {
-        throw Error(QStringLiteral("印刷ｼｽﾃﾑのﾗｲﾌﾞﾗﾘを使えません (%1)").arg(library.errorString()));
+        throw unusable(library);
     }
 }
 
@@ -57,7 +61,7 @@ void resolve(QLibrary& library, const char* name, Function*& call) {
 CupsCalls loadCups() {
     QLibrary library(QStringLiteral("cups"), 2);
     if (!library.load()) {
-        throw Error(QStringLiteral("印刷ｼｽﾃﾑのﾗｲﾌﾞﾗﾘを使えません (%1)").arg(library.errorString()));
+        throw unusable(library);
     }
     CupsCalls calls;
     resolve(library, "cupsServer", calls.cupsServer);
